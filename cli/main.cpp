@@ -1,0 +1,54 @@
+// tovask-cli: the command-line front end on the editor's model and procedures.
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: tovask-cli <command> [options]\n"
+    "\n"
+    "Commands:\n"
+    "  new FILE                   write a new template (the default settings) to FILE\n"
+    "  dump [--json] FILE         print the template held in FILE\n"
+    "  write FILE --port PORT     write the template in FILE into the reader\n"
+    "  read --port PORT -o FILE   read the reader's template into FILE\n"
+    "\n"
+    "PORT is USB, PS2, COM1..COM8 or a serial device path. --simulate talks to the\n"
+    "built-in simulated reader instead of a real one.\n"
+    "Run 'tovask-cli <command> --help' for a command's options.\n";
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << kUsage;
+        return exitUsage;
+    }
+    const std::string verb = args.front();
+    args.erase(args.begin());
+    if (verb == "--help" || verb == "-h" || verb == "help") {
+        std::cout << kUsage;
+        return exitOk;
+    }
+    if (verb == "--version") {
+        std::cout << "tovask-cli 1.0.6.3\n";
+        return exitOk;
+    }
+    if (verb == "new")
+        return CmdNew(args);
+    if (verb == "dump")
+        return CmdDump(args);
+    if (verb == "write")
+        return CmdWrite(args);
+    if (verb == "read")
+        return CmdRead(args);
+    std::cerr << "tovask-cli: unknown command '" << verb << "'\n\n" << kUsage;
+    return exitUsage;
+}
