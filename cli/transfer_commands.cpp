@@ -1,16 +1,144 @@
-// write and read: the reader verbs.
+// write and read: the reader verbs, on the editor's procedures.
 #include <iostream>
+#include <optional>
 
 #include "cli/commands.h"
+#include "cli/cli_links.h"
+#include "device/transfer.h"
+#include "model/tovask_doc.h"
 
-int CmdWrite(const std::vector<std::string>&)
+bool LoadTemplateFile(const std::string& path, ConfigImage& image);
+
+namespace {
+
+const char* kWriteHelp =
+    "Usage: tovask-cli write FILE --port PORT [--simulate]\n"
+    "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
+    "  --port PORT   USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
+    "  --simulate    use the built-in simulated reader\n"
+    "Exit code 0 on \"programmable MR writing OK, Check MR data please !\", 1 otherwise.\n";
+
+const char* kReadHelp =
+    "Usage: tovask-cli read --port PORT -o FILE [--simulate]\n"
+    "Reads the reader's template and saves it to FILE.\n"
+    "  --port PORT   USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
+    "  -o FILE       where to save the template (64 bytes)\n"
+    "  --simulate    use the built-in simulated reader\n"
+    "Exit code 0 on \"programmable MR reading OK!\", 1 otherwise.\n";
+
+// Messages go to standard output, one per line, as the editor would show them.
+class PrintingSink : public IMessageSink {
+public:
+    void ShowMessage(const std::string& text, Icon) override
+    {
+        std::cout << text << std::endl;
+        last = text;
+    }
+    std::string last;
+};
+
+// The command-line tool has no panel: the record decoded from the file is the template.
+class CliHost : public IProcedureHost {
+public:
+    bool UpdateTemplateFromPanel() override { return true; }
+    void UpdatePanelFromTemplate() override {}
+    void SetBusyNotice(const std::string& text) override
+    {
+        if (!text.empty())
+            std::cerr << text << std::endl;
+    }
+    void Redraw() override {}
+};
+
+struct Options {
+    std::string file;
+    std::string out;
+    std::string port;
+    bool simulate = false;
+};
+
+// Parses the options of write (needFile) or read (needOut); prints usage on error.
+std::optional<Options> Parse(const std::vector<std::string>& args, bool isWrite, int& code)
 {
-    std::cerr << "tovask-cli: write is not available in this build\n";
-    return exitFailed;
+    const char* help = isWrite ? kWriteHelp : kReadHelp;
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << help;
+            code = exitOk;
+            return std::nullopt;
+        }
+        if (a == "--simulate") {
+            o.simulate = true;
+        } else if ((a == "--port" || a == "-p") && i + 1 < args.size()) {
+            o.port = args[++i];
+        } else if (!isWrite && (a == "-o" || a == "--output") && i + 1 < args.size()) {
+            o.out = args[++i];
+        } else if (isWrite && !a.empty() && a[0] != '-' && o.file.empty()) {
+            o.file = a;
+        } else {
+            std::cerr << "tovask-cli: unexpected argument '" << a << "'\n" << help;
+            code = exitUsage;
+            return std::nullopt;
+        }
+    }
+    if (o.port.empty() || (isWrite ? o.file.empty() : o.out.empty())) {
+        std::cerr << help;
+        code = exitUsage;
+        return std::nullopt;
+    }
+    return o;
 }
 
-int CmdRead(const std::vector<std::string>&)
+int Transfer(const Options& o, bool isWrite)
 {
-    std::cerr << "tovask-cli: read is not available in this build\n";
-    return exitFailed;
+    CTovaskDoc doc;
+    if (isWrite) {
+        if (!LoadTemplateFile(o.file, doc.image))
+            return exitFailed;
+    }
+    doc.DecodeImage();
+    doc.needsDecode = 0;
+
+    std::string error;
+    std::unique_ptr<CliLinks> links = CliLinks::Create(o.port, o.simulate, error);
+    if (!links) {
+        std::cerr << "tovask-cli: " << error << '\n';
+        return exitUsage;
+    }
+    PrintingSink sink;
+    CliHost host;
+    TransferContext ctx{doc, host, sink, DefaultSleeper()};
+    if (!links->Prepare(ctx, sink))
+        return exitFailed;
+
+    if (isWrite) {
+        OnWriteIntoMR(ctx);
+        return sink.last == msg::writingOk ? exitOk : exitFailed;
+    }
+    OnReadFromMR(ctx);
+    if (sink.last != msg::readingOk)
+        return exitFailed;
+    if (!CTovaskDoc::WriteImageFile(o.out, doc.image, error)) {
+        std::cerr << "tovask-cli: cannot write " << o.out << ": " << error << '\n';
+        return exitFailed;
+    }
+    return exitOk;
+}
+
+}  // namespace
+
+int CmdWrite(const std::vector<std::string>& args)
+{
+    int code = exitOk;
+    const auto o = Parse(args, true, code);
+    return o ? Transfer(*o, true) : code;
+}
+
+int CmdRead(const std::vector<std::string>& args)
+{
+    int code = exitOk;
+    const auto o = Parse(args, false, code);
+    return o ? Transfer(*o, false) : code;
 }
