@@ -1,0 +1,106 @@
+// The simulated reader's serial face: a pseudo-terminal whose slave side is
+// the "serial port" the program opens. The reader takes a new image from the
+// 0xE7 data frame, answers the read request 0xE6 with its image, and sends a
+// card's output bytes when a swipe is simulated. Its image lives in the
+// shared SimReaderMemory.
+//
+// Two ways to run it: Pump() handles what has arrived and answers at once
+// (tests call it from RecordingSleeper::onSleep), or Start() serves the line
+// from a background thread until Stop() (the editor and the command-line tool).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/reader_memory.h"
+
+class SimSerialReader {
+public:
+    // Switches that make the reader misbehave.
+    struct Faults {
+        bool silent = false;   // read requests get no answer
+        int lateMs = 0;        // answers go out this long after the request
+        int garbleIndex = -1;  // this byte of each reply has its low bit flipped
+    };
+
+    // Opens the pseudo-terminal; see IsOpen and ErrorText.
+    explicit SimSerialReader(SimReaderMemory& memory);
+    ~SimSerialReader();
+    SimSerialReader(const SimSerialReader&) = delete;
+    SimSerialReader& operator=(const SimSerialReader&) = delete;
+
+    bool IsOpen() const { return m_master >= 0; }
+    const std::string& ErrorText() const { return m_error; }
+    // The device the program opens, e.g. "/dev/pts/3".
+    const std::string& SlavePath() const { return m_slavePath; }
+
+    // Handles every byte that has arrived and sends the answers that are due.
+    void Pump();
+    // Serves the line from a background thread.
+    void Start();
+    void Stop();
+    bool Running() const { return m_thread.joinable(); }
+
+    // Sends bytes on the line as if a card had been swiped.
+    void Swipe(const std::vector<std::uint8_t>& bytes);
+    void SwipeSample() { Swipe(SampleCard()); }
+    // A card's output: track 1 and track 2 data, each ending in a carriage return.
+    static std::vector<std::uint8_t> SampleCard();
+    // The answer to a read request for this image: 0xEF, 130 nibble characters, 0xEE.
+    static std::vector<std::uint8_t> BuildReply(const ConfigImage& image);
+
+    void SetFaults(const Faults& faults);
+    Faults GetFaults() const;
+    // Holds the line's CTS low: the program's writes cannot go out.
+    void SetHoldCts(bool hold);
+
+    // Everything the program sent since the start or the last ClearReceived.
+    std::vector<std::uint8_t> Received() const;
+    void ClearReceived();
+    int ReadRequests() const;
+    int ImagesTaken() const;
+    int FramesRejected() const;
+    int EndCommands() const;
+
+private:
+    struct PendingReply {
+        std::vector<std::uint8_t> bytes;
+        long long dueMs;
+    };
+    enum class State { Idle, Command, Data };
+
+    void PumpLocked();
+    void Take(std::uint8_t b);
+    void OnCommand(std::uint8_t code);
+    void OnDataFrameComplete();
+    void SendDue();
+    void WriteAll(const std::uint8_t* bytes, std::size_t count);
+    void Serve();
+    static long long NowMs();
+
+    SimReaderMemory& m_memory;
+    int m_master = -1;
+    int m_slaveHolder = -1;  // keeps the line up while the program has it closed
+    int m_wake[2] = {-1, -1};
+    std::string m_slavePath;
+    std::string m_error;
+
+    mutable std::mutex m_mutex;
+    Faults m_faults;
+    State m_state = State::Idle;
+    std::uint32_t m_header = 0;  // the last four bytes, for spotting AA 55 FF 00
+    std::vector<std::uint8_t> m_data;
+    std::vector<std::uint8_t> m_received;
+    std::vector<PendingReply> m_pending;
+    int m_readRequests = 0;
+    int m_imagesTaken = 0;
+    int m_framesRejected = 0;
+    int m_endCommands = 0;
+
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+};
