@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+
 #include "cli/commands.h"
 
 namespace {
@@ -26,6 +28,8 @@ const char* kUsage =
 
 int main(int argc, char** argv)
 {
+    // The serial backend needs an application object for its notifiers.
+    QCoreApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::cerr << kUsage;

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli/cli_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CliTransferTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("tovask-clix-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string Path(const std::string& n) const { return (dir / n).string(); }
+    std::string Read(const std::string& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    fs::path dir;
+};
+
+TEST_F(CliTransferTest, SerialWriteAndReadAgainstTheSimulatedReader)
+{
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    CliRun r = Cli("write " + Path("a.mtl") + " --port COM3 --simulate");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "programmable MR writing OK, Check MR data please !\n");
+
+    r = Cli("read --port com1 -o " + Path("b.mtl") + " --simulate");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "programmable MR reading OK!\n");
+    EXPECT_EQ(Read(Path("b.mtl")), Read(Path("a.mtl")));
+}
+
+TEST_F(CliTransferTest, PortThatCannotBeOpenedFails)
+{
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    const CliRun r = Cli("write " + Path("a.mtl") + " --port /dev/tovask-no-such-port");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "Can't open this COM port!!\n");
+    const CliRun rd = Cli("read --port /dev/tovask-no-such-port -o " + Path("x.mtl"));
+    EXPECT_EQ(rd.code, 1);
+    EXPECT_FALSE(fs::exists(Path("x.mtl")));
+}
+
+TEST_F(CliTransferTest, BadArguments)
+{
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    EXPECT_EQ(Cli("write " + Path("a.mtl")).code, 2);                      // no port
+    EXPECT_EQ(Cli("write --port COM1").code, 2);                            // no file
+    EXPECT_EQ(Cli("read --port COM1").code, 2);                             // no output
+    EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port COM9").code, 2);      // no such port
+    EXPECT_EQ(Cli("write " + Path("short.mtl") + " --port COM1 --simulate").code, 1);  // missing file
+}
+
+}  // namespace
