@@ -1,0 +1,337 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWhatsThis>
+
+#include "view/message_box_sink.h"
+#include "view/tovask_view.h"
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle("About Tovask");
+    setFixedSize(DialogUnitRect(0, 0, 192, 55).size());
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QPixmap(":/icons/tovask-32.png"));
+    icon->setGeometry(QRect(DialogUnitRect(11, 17, 21, 21).topLeft(), QSize(32, 32)));
+    auto* text = new QLabel("Tovask Version 1.0.6.3", this);
+    text->setGeometry(DialogUnitRect(40, 10, 90, 10));
+    auto* ok = new QPushButton("OK", this);
+    ok->setGeometry(DialogUnitRect(135, 7, 50, 14));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CMainFrame::CMainFrame() : m_doc(std::make_unique<CTovaskDoc>())
+{
+    setWindowIcon(QIcon(":/icons/tovask-48.png"));
+    m_view = new CTovaskView(*m_doc, this);
+    setCentralWidget(m_view);
+    CreateActions();
+    auto* idle = new QLabel("For Help, press F1");
+    statusBar()->addWidget(idle, 1);
+    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+        auto* pane = new QLabel(indicator);
+        pane->setMinimumWidth(36);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addPermanentWidget(pane);
+    }
+    setAcceptDrops(true);
+    LoadRecentFiles();
+    UpdateTitle();
+}
+
+CMainFrame::~CMainFrame()
+{
+    m_doc->SetView(nullptr);
+}
+
+void CMainFrame::CreateActions()
+{
+    auto make = [this](const QString& text, const char* icon, const char* prompt, const char* tip) {
+        auto* a = new QAction(text, this);
+        if (icon)
+            a->setIcon(QIcon(QString(":/toolbar/%1.png").arg(icon)));
+        a->setStatusTip(prompt);
+        if (tip)
+            a->setToolTip(tip);
+        return a;
+    };
+    QAction* newA = make("&New\tCtrl+N", "new", "Create a new template", "New");
+    QAction* openA = make("&Open...\tCtrl+O", "open", "Open an existing template", "Open");
+    QAction* saveA = make("&Save\tCtrl+S", "save", "Save the active template", "Save");
+    QAction* saveAsA = make("Save &As...", nullptr, "Save the active template with a new name", "Save As");
+    QAction* exitA = make("E&xit", nullptr, "Quit the application; prompts to save documents", "Exit");
+    QAction* writeA = make("&Write into MR", "write", "Write data into programmable magnetic card reader", "Write data");
+    QAction* readA = make("&Read from MR", "read", "Read data from programmable magnetic card reader", "Read data");
+    QAction* testA = make("&MR Test", "test", "Testing MR data", "Testing");
+    QAction* helpTopicsA = make("&Help Topics", nullptr, "List Help topics", "Help Topics");
+    QAction* aboutA = make("&About Tovask...", "about", "Display program information, version number and copyright", "About");
+    QAction* contextHelpA = make("Help", "context_help", "Display help for clicked on buttons, menus and windows", "Help");
+    QAction* helpA = make("Help", nullptr, "Display help for current task or command", "Help");
+    newA->setShortcut(QKeySequence("Ctrl+N"));
+    openA->setShortcut(QKeySequence("Ctrl+O"));
+    saveA->setShortcut(QKeySequence("Ctrl+S"));
+    contextHelpA->setShortcut(QKeySequence("Shift+F1"));
+    helpA->setShortcut(QKeySequence("F1"));
+    addAction(contextHelpA);
+    addAction(helpA);
+
+    connect(newA, &QAction::triggered, this, &CMainFrame::OnFileNew);
+    connect(openA, &QAction::triggered, this, &CMainFrame::OnFileOpen);
+    connect(saveA, &QAction::triggered, this, &CMainFrame::OnFileSave);
+    connect(saveAsA, &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
+    connect(exitA, &QAction::triggered, this, &QWidget::close);
+    connect(writeA, &QAction::triggered, this, [this] { m_view->OnWriteIntoMR(); });
+    connect(readA, &QAction::triggered, this, [this] { m_view->OnReadFromMR(); });
+    connect(testA, &QAction::triggered, this, [this] { m_view->OnMRTest(); });
+    connect(helpTopicsA, &QAction::triggered, this, &CMainFrame::ShowHelp);
+    connect(helpA, &QAction::triggered, this, &CMainFrame::ShowHelp);
+    connect(aboutA, &QAction::triggered, this, [this] {
+        CAboutDlg dlg(this);
+        dlg.exec();
+    });
+    connect(contextHelpA, &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
+
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addActions({newA, openA, saveA, saveAsA});
+    file->addSeparator();
+    for (int i = 0; i < recentFileCount; ++i) {
+        auto* a = new QAction(this);
+        a->setStatusTip("Open this document");
+        connect(a, &QAction::triggered, this, [this, i] {
+            if (i < m_recent.size())
+                OpenFile(m_recent[i]);
+        });
+        m_recentActions.push_back(a);
+        file->addAction(a);
+    }
+    file->addSeparator();
+    file->addAction(exitA);
+    menuBar()->addMenu("&Access")->addActions({writeA, readA});
+    menuBar()->addMenu("&Test")->addAction(testA);
+
+    m_toolBar = new QToolBar("Toolbar", this);
+    m_toolBar->setObjectName("toolbar");
+    m_toolBar->setIconSize(QSize(16, 15));
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_toolBar->setFloatable(true);
+    m_toolBar->setMovable(true);
+    m_toolBar->addActions({newA, openA, saveA});
+    m_toolBar->addSeparator();
+    m_toolBar->addActions({readA, writeA});
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(testA);
+    m_toolBar->addSeparator();
+    m_toolBar->addActions({aboutA, contextHelpA});
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    QMenu* view = menuBar()->addMenu("&View");
+    QAction* toolbarA = m_toolBar->toggleViewAction();
+    toolbarA->setText("&Toolbar");
+    toolbarA->setStatusTip("Show or hide the toolbar");
+    toolbarA->setToolTip("Toggle ToolBar");
+    view->addAction(toolbarA);
+    QAction* statusA = make("&Status Bar", nullptr, "Show or hide the status bar", "Toggle StatusBar");
+    statusA->setCheckable(true);
+    statusA->setChecked(true);
+    connect(statusA, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    view->addAction(statusA);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction(helpTopicsA);
+    help->addSeparator();
+    help->addAction(aboutA);
+}
+
+void CMainFrame::StartView(int portKind)
+{
+    m_view->InitialUpdate(portKind);
+    adjustSize();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    setWindowTitle(QString::fromStdString(m_doc->Title()) + " - Tovask");
+}
+
+void CMainFrame::OnFileNew()
+{
+    m_doc->OnNewDocument();
+    UpdateTitle();
+    m_view->OnInitialUpdate();
+}
+
+bool CMainFrame::OpenFile(const QString& path)
+{
+    const CTovaskDoc::FileStatus status = m_doc->OpenDocument(path.toStdString());
+    switch (status.result) {
+    case CTovaskDoc::OpenResult::Ok:
+    case CTovaskDoc::OpenResult::Empty:
+        AddRecentFile(QFileInfo(path).absoluteFilePath());
+        UpdateTitle();
+        m_view->OnInitialUpdate();
+        return true;
+    case CTovaskDoc::OpenResult::TooShort:
+        MessageSink().ShowMessage(CTovaskDoc::unexpectedFileFormat);
+        OnFileNew();
+        return false;
+    case CTovaskDoc::OpenResult::CannotOpen:
+        MessageSink().ShowMessage("Cannot open " + path.toStdString() +
+                                  (status.error.empty() ? std::string(".") : ":\n" + status.error));
+        return false;
+    }
+    return false;
+}
+
+bool CMainFrame::SaveFile(const QString& path)
+{
+    const CTovaskDoc::SaveStatus status = m_doc->SaveDocument(path.toStdString());
+    if (status.result == CTovaskDoc::SaveResult::Abandoned)
+        return false;
+    if (status.result == CTovaskDoc::SaveResult::Failed) {
+        MessageSink().ShowMessage("Cannot save " + path.toStdString() +
+                                  (status.error.empty() ? std::string(".") : ":\n" + status.error));
+        return false;
+    }
+    AddRecentFile(QFileInfo(path).absoluteFilePath());
+    UpdateTitle();
+    return true;
+}
+
+void CMainFrame::OnFileOpen()
+{
+    const QString path = QFileDialog::getOpenFileName(this, "Open", QString(), "Tovask Files (*.mtl);;All Files (*)");
+    if (!path.isEmpty())
+        OpenFile(path);
+}
+
+void CMainFrame::OnFileSave()
+{
+    if (m_doc->PathName().empty())
+        OnFileSaveAs();
+    else
+        SaveFile(QString::fromStdString(m_doc->PathName()));
+}
+
+void CMainFrame::OnFileSaveAs()
+{
+    QString name = QString::fromStdString(m_doc->Title());
+    QString path = QFileDialog::getSaveFileName(this, "Save As", name, "Tovask Files (*.mtl);;All Files (*)");
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += ".mtl";
+    SaveFile(path);
+}
+
+QString CMainFrame::ShortenedPath(const QString& path)
+{
+    constexpr int maxLength = 30;
+    if (path.size() <= maxLength)
+        return path;
+    const QString name = QFileInfo(path).fileName();
+    if (name.size() + 4 >= maxLength)
+        return name.left(maxLength);
+    const QString head = path.left(maxLength - name.size() - 4);
+    return head + ".../" + name;
+}
+
+void CMainFrame::LoadRecentFiles()
+{
+    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    settings.beginGroup("Recent File List");
+    m_recent.clear();
+    for (int i = 1; i <= recentFileCount; ++i) {
+        const QString p = settings.value(QString("File%1").arg(i)).toString();
+        if (!p.isEmpty())
+            m_recent.push_back(p);
+    }
+    UpdateRecentMenu();
+}
+
+void CMainFrame::StoreRecentFiles()
+{
+    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    settings.beginGroup("Recent File List");
+    for (int i = 1; i <= recentFileCount; ++i) {
+        if (i <= m_recent.size())
+            settings.setValue(QString("File%1").arg(i), m_recent[i - 1]);
+        else
+            settings.remove(QString("File%1").arg(i));
+    }
+}
+
+void CMainFrame::AddRecentFile(const QString& path)
+{
+    m_recent.removeAll(path);
+    m_recent.push_front(path);
+    while (m_recent.size() > recentFileCount)
+        m_recent.pop_back();
+    StoreRecentFiles();
+    UpdateRecentMenu();
+}
+
+void CMainFrame::UpdateRecentMenu()
+{
+    for (int i = 0; i < recentFileCount; ++i) {
+        QAction* a = m_recentActions[i];
+        if (i < m_recent.size()) {
+            a->setText(QString("&%1 %2").arg(i + 1).arg(ShortenedPath(m_recent[i])));
+            a->setVisible(true);
+            a->setEnabled(true);
+        } else if (i == 0) {
+            a->setText("Recent File");
+            a->setVisible(true);
+            a->setEnabled(false);
+        } else {
+            a->setVisible(false);
+        }
+    }
+}
+
+void CMainFrame::ShowHelp()
+{
+    auto* dlg = new QDialog(this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->setWindowTitle("Tovask Help");
+    auto* layout = new QVBoxLayout(dlg);
+    auto* browser = new QTextBrowser(dlg);
+    browser->setSource(QUrl("qrc:/help/index.html"));
+    layout->addWidget(browser);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dlg);
+    connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::close);
+    layout->addWidget(buttons);
+    dlg->resize(560, 480);
+    dlg->show();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile()) {
+        OpenFile(urls.first().toLocalFile());
+        event->acceptProposedAction();
+    }
+}

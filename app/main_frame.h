@@ -1,0 +1,68 @@
+// The main window: menus, toolbar, status bar and the form view over the
+// one document; the File commands and the recent-file list.
+#pragma once
+
+#include <QDialog>
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+
+#include "model/tovask_doc.h"
+
+class QAction;
+class QToolBar;
+class CTovaskView;
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int recentFileCount = 4;
+
+    CMainFrame();
+    ~CMainFrame() override;
+
+    CTovaskDoc& Doc() { return *m_doc; }
+    CTovaskView& View() { return *m_view; }
+    QToolBar* ToolBar() { return m_toolBar; }
+
+    // The view's first initial update with the chosen link.
+    void StartView(int portKind);
+
+    // File commands; the dialogs ask for a name only when none is given.
+    void OnFileNew();
+    bool OpenFile(const QString& path);
+    bool SaveFile(const QString& path);
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+
+    QStringList RecentFiles() const { return m_recent; }
+    QList<QAction*> RecentActions() const { return m_recentActions; }
+    static QString ShortenedPath(const QString& path);
+    void UpdateTitle();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateActions();
+    void AddRecentFile(const QString& path);
+    void LoadRecentFiles();
+    void StoreRecentFiles();
+    void UpdateRecentMenu();
+    void ShowHelp();
+
+    std::unique_ptr<CTovaskDoc> m_doc;
+    CTovaskView* m_view = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QStringList m_recent;
+    QList<QAction*> m_recentActions;
+};

@@ -1,0 +1,31 @@
+#include "view/message_box_sink.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+void QMessageBoxSink::ShowMessage(const std::string& text, Icon icon)
+{
+    QMessageBox::Icon boxIcon = QMessageBox::Warning;
+    if (icon == Icon::Information)
+        boxIcon = QMessageBox::Information;
+    else if (icon == Icon::Error)
+        boxIcon = QMessageBox::Critical;
+    QWidget* parent = m_parent ? m_parent : QApplication::activeWindow();
+    QMessageBox box(boxIcon, "Tovask", QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok, parent);
+    box.exec();
+}
+
+namespace {
+IMessageSink* g_sink = nullptr;
+}
+
+IMessageSink& MessageSink()
+{
+    static QMessageBoxSink boxSink;
+    return g_sink ? *g_sink : boxSink;
+}
+
+void SetMessageSink(IMessageSink* sink)
+{
+    g_sink = sink;
+}

@@ -1,0 +1,145 @@
+// The form view: the reader settings panel in the upper part, the format
+// diagram with its hover text and the field editor in the lower part.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <string>
+
+#include "device/transfer.h"
+#include "model/tovask_doc.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPainter;
+class QPixmap;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+// Form layout: dialog units to view pixels.
+QRect DialogUnitRect(int x, int y, int w, int h);
+
+class CTovaskView : public QWidget, public IDocView, public IProcedureHost {
+    Q_OBJECT
+public:
+    static constexpr int noField = 99;
+
+    explicit CTovaskView(CTovaskDoc& doc, QWidget* parent = nullptr);
+    ~CTovaskView() override;
+
+    // Runs once, after the link was chosen: adapts the panel to portKind,
+    // creates the field editor, then does the per-document update.
+    void InitialUpdate(int portKind);
+    // Every document (start, New, Open): hover state, editor captions, panel, redraw.
+    void OnInitialUpdate();
+
+    // IDocView / IProcedureHost
+    void HideFieldEditors() override;
+    bool UpdateTemplateFromPanel() override;
+    void UpdatePanelFromTemplate() override;
+    void OnDocumentChanged() override;
+    void SetBusyNotice(const std::string& text) override;
+    void Redraw() override;
+
+    // Commands of the Access and Test menus.
+    void OnWriteIntoMR();
+    void OnReadFromMR();
+    void OnMRTest();
+
+    void OpenFieldEditor(int k);
+    void ApplyTextEdit();
+    void CancelTextEdit();
+    void ApplySwitchEdit();
+    void CancelSwitchEdit();
+
+    bool IsBoxActive(int k) const;
+    static QPixmap DiagramBitmap(int id);
+    QSize sizeHint() const override;
+
+    CTovaskDoc& Doc() { return m_doc; }
+    int PortKind() const { return m_portKind; }
+    bool ComPortReady() const { return m_comPortReady; }
+    int SelectedField() const { return m_selectedField; }
+    const std::string& HoverText() const { return m_hoverText; }
+    const std::string& EditorCaption() const { return m_editorCaption; }
+    const std::string& EditorHint() const { return m_editorHint; }
+    const std::string& SwitchCaption() const { return m_switchCaption; }
+    int TrackPanelValue(int track) const { return m_trackEnabled[track - 1]; }
+
+    // The six field editor controls.
+    QLineEdit* fieldEdit = nullptr;          // 1073
+    QPushButton* textOkButton = nullptr;     // 1074
+    QPushButton* textCancelButton = nullptr; // 1076
+    QCheckBox* switchCheck = nullptr;        // 1072
+    QPushButton* switchOkButton = nullptr;   // 1077
+    QPushButton* switchCancelButton = nullptr; // 1078
+
+    // Panel controls, named by their form ids.
+    std::array<QCheckBox*, 3> trackCheck{};  // 1003, 1017, 1031
+    QLineEdit* portNameEdit = nullptr;       // 1043
+    QLineEdit* delayEdit = nullptr;          // 1049
+    QToolButton* spinUp = nullptr;           // 1050
+    QToolButton* spinDown = nullptr;
+    QLineEdit* stopBitsEdit = nullptr;       // 1059
+    QComboBox* baudCombo = nullptr;          // 1055
+    QComboBox* parityCombo = nullptr;        // 1056
+    QComboBox* dataBitsCombo = nullptr;      // 1057
+    QComboBox* flowCombo = nullptr;          // 1058
+    QRadioButton* errorRadio[2]{};           // 1065, 1066
+    QLabel* busyNotice = nullptr;            // 1075
+    QCheckBox* longBeepCheck = nullptr;      // 1079
+    QCheckBox* threeBeepsCheck = nullptr;    // 1080
+    QCheckBox* oposCheck = nullptr;          // 1082
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool ExchangeFromControls();
+    void ExchangeToControls();
+    void RefuseDelay(const char* message);
+    void OnTrackClicked(int track);
+    void OnBeepClicked();
+    void OnOposClicked();
+    void OnDelayTextChanged(const QString& text);
+    void StepSpin(int delta);
+    void CreateFieldEditorControls();
+    void PaintLabels(QPainter& p);
+    void DrawFieldBoxes(QPainter& p);
+    void DrawFieldBitmap(QPainter& p, int id, int k);
+    void DrawDisabledRow(QPainter& p, int track);
+    void DrawHoverText(QPainter& p);
+    void DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg);
+    TransferContext MakeContext();
+
+    CTovaskDoc& m_doc;
+    int m_firstInitialUpdate = 1;
+    int m_portKind = portKindUSB;
+    bool m_comPortReady = false;
+
+    // Panel values.
+    std::array<int, 3> m_trackEnabled{1, 1, 1};
+    std::string m_portName = "COM1";
+    std::uint8_t m_outputDelay = 4;
+    std::string m_stopBitsText = "1 stop bit";
+    int m_baudIndex = -1, m_parityIndex = -1, m_dataBitsIndex = -1, m_flowIndex = -1;
+    int m_errorMode = 0;
+    std::string m_busyText;
+    int m_longBeep = 0, m_threeBeeps = 0, m_opos = 0;
+    int m_spinPos = 4;
+
+    // Diagram and editor state.
+    std::string m_hoverText;
+    int m_hoverTextX = 0, m_hoverTextY = 0;
+    int m_selectedField = noField;
+    std::string m_editorCaption, m_editorHint, m_switchCaption;
+    std::string m_originalText;
+    int m_originalChecked = 0;
+};
