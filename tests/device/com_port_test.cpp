@@ -1,0 +1,291 @@
+// CComPort over a real pseudo-terminal served by the simulated reader, and
+// over a scripted backend where the line must misbehave.
+#include <array>
+#include <cstdlib>
+
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/device/com_test_support.h"
+
+namespace {
+
+std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>> parts)
+{
+    std::vector<std::uint8_t> out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+TEST(ComDevicePath, OverrideThenEnvironmentThenSettingThenDefault)
+{
+    EnsureCoreApp();
+    QTemporaryDir settingsDir;
+    ASSERT_TRUE(settingsDir.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    ::unsetenv("TOVASK_COM5");
+    ClearComDeviceOverrides();
+
+    EXPECT_EQ(ComDevicePath(5), "/dev/ttyS4");
+    EXPECT_EQ(ComDevicePath(1), "/dev/ttyS0");
+
+    {
+        QSettings settings(QStringLiteral("Corvane ZT40 Utility"), QStringLiteral("Tovask"));
+        settings.setValue(QStringLiteral("Ports/COM5"), QStringLiteral("/dev/ttyUSB7"));
+        settings.sync();
+    }
+    EXPECT_EQ(ComDevicePath(5), "/dev/ttyUSB7");
+    EXPECT_EQ(ComDevicePath(4), "/dev/ttyS3");
+
+    ::setenv("TOVASK_COM5", "/dev/ttyACM1", 1);
+    EXPECT_EQ(ComDevicePath(5), "/dev/ttyACM1");
+
+    SetComDeviceOverride(5, "/tmp/sim-line");
+    EXPECT_EQ(ComDevicePath(5), "/tmp/sim-line");
+    SetComDeviceOverride(5, "");
+    EXPECT_EQ(ComDevicePath(5), "/dev/ttyACM1");
+
+    SetAllComDeviceOverrides("/tmp/all");
+    for (int n = 1; n <= 8; ++n)
+        EXPECT_EQ(ComDevicePath(n), "/tmp/all");
+    ClearComDeviceOverrides();
+    ::unsetenv("TOVASK_COM5");
+
+    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       xdg.isEmpty() ? QDir::homePath() + "/.config" : QString::fromLocal8Bit(xdg));
+}
+
+TEST(ComPortOpen, NumbersOutsideOneToEightOpenCom1)
+{
+    auto line = std::make_shared<FakeLine>();
+    CComPort com(std::make_unique<FakeSerialBackend>(line));
+    SetComDeviceOverride(1, "/dev/line-one");
+    SetComDeviceOverride(8, "/dev/line-eight");
+
+    for (int n : {0, 9, -1, 100}) {
+        ASSERT_TRUE(com.OpenPort(n)) << n;
+        EXPECT_EQ(com.PortName(), "COM1") << n;
+        EXPECT_EQ(com.DevicePath(), "/dev/line-one") << n;
+        com.ClosePort();
+    }
+    ASSERT_TRUE(com.OpenPort(8));
+    EXPECT_EQ(com.PortName(), "COM8");
+    EXPECT_EQ(com.DevicePath(), "/dev/line-eight");
+    com.ClosePort();
+    ClearComDeviceOverrides();
+}
+
+TEST(ComPortOpen, OpensThePtyAndFailsOnAMissingDevice)
+{
+    SerialRig rig;
+    ASSERT_TRUE(rig.sim.IsOpen()) << rig.sim.ErrorText();
+    EXPECT_TRUE(rig.com.OpenPort(SerialRig::comNumber)) << rig.com.ErrorText();
+    EXPECT_TRUE(rig.com.IsOpen());
+    rig.com.ClosePort();
+    EXPECT_FALSE(rig.com.IsOpen());
+
+    SetComDeviceOverride(2, "/dev/no-such-serial-line");
+    EXPECT_FALSE(rig.com.OpenPort(2));
+    EXPECT_FALSE(rig.com.IsOpen());
+}
+
+TEST(ComPortOpen, APortHeldInThisProcessCannotBeOpenedAgain)
+{
+    SerialRig rig;
+    CComPort other;
+    ASSERT_TRUE(other.OpenPort(SerialRig::comNumber));
+    EXPECT_FALSE(rig.com.OpenPort(SerialRig::comNumber));
+    other.ClosePort();
+    EXPECT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
+    rig.com.ClosePort();
+}
+
+// We run as root in CI, where TIOCEXCL alone would not keep a second process out.
+TEST(ComPortOpen, APortHeldByAnotherProcessCannotBeOpened)
+{
+    SerialRig rig;
+    int toParent[2];
+    int toChild[2];
+    ASSERT_EQ(::pipe(toParent), 0);
+    ASSERT_EQ(::pipe(toChild), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CComPort holder;
+        const char opened = holder.OpenPort(SerialRig::comNumber) ? 'y' : 'n';
+        [[maybe_unused]] ssize_t w = ::write(toParent[1], &opened, 1);
+        char go;
+        [[maybe_unused]] ssize_t r = ::read(toChild[0], &go, 1);
+        ::_exit(0);  // dies holding the port: the lock must not outlive it
+    }
+    char opened = 0;
+    ASSERT_EQ(::read(toParent[0], &opened, 1), 1);
+    ASSERT_EQ(opened, 'y');
+    EXPECT_FALSE(rig.com.OpenPort(SerialRig::comNumber));
+
+    const char go = 1;
+    ASSERT_EQ(::write(toChild[1], &go, 1), 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]})
+        ::close(fd);
+
+    EXPECT_TRUE(rig.com.OpenPort(SerialRig::comNumber)) << rig.com.ErrorText();
+    rig.com.ClosePort();
+}
+
+TEST(ComPortFrames, SendImageOfAllFFIsTheDocumentedFrame)
+{
+    SerialRig rig;
+    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
+    rig.com.transmitBuffer.fill(0xFF);
+    ASSERT_TRUE(rig.com.SendImage(rig.sleeper));
+    rig.sim.Pump();
+    rig.com.ClosePort();
+
+    std::vector<std::uint8_t> expected = CommandFrame(0xE7);
+    expected.insert(expected.end(), 128, 0x3F);
+    expected.insert(expected.end(), {0x30, 0x30});
+    expected.insert(expected.end(), 10, 0x00);
+    ASSERT_EQ(expected.size(), 145u);
+    EXPECT_EQ(rig.sim.Received(), expected);
+    EXPECT_EQ(rig.sleeper.waits, std::vector<int>{10});
+    EXPECT_EQ(rig.sim.ImagesTaken(), 1);
+}
+
+TEST(ComPortFrames, NibblesGoLowFirstAndCommandsAreFiveBytes)
+{
+    SerialRig rig;
+    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
+    rig.com.transmitBuffer.fill(0x00);
+    rig.com.transmitBuffer[0] = 0x4E;
+    ASSERT_TRUE(rig.com.SendImage(rig.sleeper));
+    ASSERT_TRUE(rig.com.SendReadRequest());
+    ASSERT_TRUE(rig.com.SendEnd());
+    rig.sim.SetFaults({.silent = true});
+    rig.sim.Pump();
+    rig.com.ClosePort();
+
+    const std::vector<std::uint8_t> got = rig.sim.Received();
+    ASSERT_EQ(got.size(), 155u);
+    EXPECT_EQ(got[5], 0x3E);  // ">" then "4"
+    EXPECT_EQ(got[6], 0x34);
+    EXPECT_EQ(got[5 + 128], 0x3E);  // check byte 0x4E
+    EXPECT_EQ(got[5 + 129], 0x34);
+    EXPECT_EQ(std::vector<std::uint8_t>(got.end() - 10, got.end()), Concat({CommandFrame(0xE6), CommandFrame(0xE8)}));
+    EXPECT_EQ(rig.sim.ReadRequests(), 1);
+    EXPECT_EQ(rig.sim.EndCommands(), 1);
+}
+
+TEST(ComPortFrames, AFailedCommandFrameSendsNoDataFrame)
+{
+    auto line = std::make_shared<FakeLine>();
+    line->failWritesFrom = 0;
+    CComPort com(std::make_unique<FakeSerialBackend>(line));
+    RecordingSleeper sleeper;
+    ASSERT_TRUE(com.OpenPort(1));
+    EXPECT_FALSE(com.SendImage(sleeper));
+    ASSERT_EQ(line->writes.size(), 1u);
+    EXPECT_EQ(line->writes[0], CommandFrame(0xE7));
+    EXPECT_TRUE(sleeper.waits.empty());
+}
+
+TEST(ComPortFrames, EveryWriteIsBoundedInTime)
+{
+    auto line = std::make_shared<FakeLine>();
+    CComPort com(std::make_unique<FakeSerialBackend>(line));
+    ASSERT_TRUE(com.OpenPort(1));
+    RecordingSleeper sleeper;
+    ASSERT_TRUE(com.SendImage(sleeper));
+    ASSERT_TRUE(com.SendEnd());
+    ASSERT_EQ(line->writeTimeouts.size(), 3u);
+    for (int t : line->writeTimeouts) {
+        EXPECT_GE(t, 1000);
+        EXPECT_LE(t, 3000);
+    }
+}
+
+TEST(ComPortFrames, OperationsOnAClosedPortFailWithoutTouchingTheLine)
+{
+    auto line = std::make_shared<FakeLine>();
+    line->incoming = {1, 2, 3};
+    CComPort com(std::make_unique<FakeSerialBackend>(line));
+    std::array<std::uint8_t, CComPort::readBlockSize> buffer{};
+    std::uint8_t byte = 0x55;
+    EXPECT_FALSE(com.SendReadRequest());
+    EXPECT_EQ(com.ReadBlock(buffer.data()), 0);
+    EXPECT_FALSE(com.ReadByte(byte));
+    EXPECT_EQ(byte, 0x55);
+    EXPECT_TRUE(line->writes.empty());
+    EXPECT_EQ(line->incoming.size(), 3u);
+}
+
+// A line whose CTS stays low takes nothing: the write must give up, not hang.
+TEST(ComPortWrite, AWriteTheLineWillNotTakeFailsWithinItsBound)
+{
+    SerialRig rig;
+    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
+    rig.com.SetWriteTimeout(100);
+    rig.sim.SetHoldCts(true);
+    std::vector<std::uint8_t> bytes(145, 0x3F);
+    EXPECT_FALSE(rig.com.WriteBytes(bytes.data(), static_cast<int>(bytes.size())));
+    EXPECT_FALSE(rig.com.ErrorText().empty());
+
+    // Nothing of the failed write goes out later; the next write works.
+    rig.sim.SetHoldCts(false);
+    const auto end = CommandFrame(0xE8);
+    EXPECT_TRUE(rig.com.WriteBytes(end.data(), static_cast<int>(end.size())));
+    rig.com.ClosePort();
+    rig.sim.Pump();
+    EXPECT_EQ(rig.sim.Received(), end);
+}
+
+TEST(ComPortRead, ReadsNeverWaitAndTakeAtMost180Bytes)
+{
+    SerialRig rig;
+    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
+    std::array<std::uint8_t, CComPort::readBlockSize + 8> buffer{};
+    buffer.fill(0xAB);
+    std::uint8_t byte = 0x55;
+    EXPECT_EQ(rig.com.ReadBlock(buffer.data()), 0);
+    EXPECT_FALSE(rig.com.ReadByte(byte));
+    EXPECT_EQ(byte, 0x55);
+
+    std::vector<std::uint8_t> burst(300);
+    for (std::size_t i = 0; i < burst.size(); ++i)
+        burst[i] = static_cast<std::uint8_t>(i);
+    rig.sim.Swipe(burst);
+
+    ASSERT_EQ(rig.com.ReadBlock(buffer.data()), 180);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 180, burst.begin()));
+    EXPECT_EQ(buffer[180], 0xAB);  // nothing past the block
+    ASSERT_TRUE(rig.com.ReadByte(byte));
+    EXPECT_EQ(byte, 180);
+    ASSERT_EQ(rig.com.ReadBlock(buffer.data()), 119);
+    EXPECT_EQ(buffer[0], 181);
+    EXPECT_EQ(rig.com.ReadBlock(buffer.data()), 0);
+    rig.com.ClosePort();
+}
+
+TEST(ComPortRead, BytesThatArrivedWhileThePortWasClosedAreNotDelivered)
+{
+    SerialRig rig;
+    rig.sim.Swipe({'s', 't', 'a', 'l', 'e'});
+    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
+    std::uint8_t byte = 0;
+    EXPECT_FALSE(rig.com.ReadByte(byte));
+    rig.sim.Swipe({'n'});
+    ASSERT_TRUE(rig.com.ReadByte(byte));
+    EXPECT_EQ(byte, 'n');
+    rig.com.ClosePort();
+}
+
+}  // namespace
