@@ -1,0 +1,50 @@
+// The small HID layer under the USB link: the present HID interfaces, and an
+// open interface that takes and gives feature reports. One backend talks to
+// the system (hidapi), another to the simulated reader.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct HidInterfaceInfo {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+};
+
+struct HidAttributes {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::uint16_t versionNumber = 0;
+};
+
+// An open HID interface; destroying it closes it.
+class IHidDevice {
+public:
+    virtual ~IHidDevice() = default;
+    virtual bool GetAttributes(HidAttributes& out) = 0;
+    virtual bool GetManufacturerString(std::wstring& out) = 0;
+    virtual bool GetProductString(std::wstring& out) = 0;
+    // report[0] is the report number; length includes it.
+    virtual bool SetFeature(const std::uint8_t* report, std::size_t length) = 0;
+    // report[0] holds the report number on entry; the data follow it on return.
+    virtual bool GetFeature(std::uint8_t* report, std::size_t length) = 0;
+};
+
+class IHidBackend {
+public:
+    virtual ~IHidBackend() = default;
+    // The present HID interfaces in the system's order; false when the
+    // system could not list them.
+    virtual bool Enumerate(std::vector<HidInterfaceInfo>& out) = 0;
+    // Opens an interface for feature reports; null when it cannot be opened.
+    virtual std::unique_ptr<IHidDevice> Open(const std::string& path) = 0;
+};
+
+// The system's HID access (hidapi: hidraw on Linux, the HID class driver on Windows).
+std::unique_ptr<IHidBackend> CreateSystemHidBackend();
+// One system backend for the whole run, created on first use.
+IHidBackend& SystemHidBackend();

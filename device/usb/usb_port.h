@@ -1,0 +1,61 @@
+// The link to a reader on USB: finds it among the HID interfaces by its vendor
+// and product identifiers, and moves the image in 8-byte feature reports.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "device/sleeper.h"
+#include "device/usb/hid_backend.h"
+
+// The reader's identifiers: the build's constants, unless the environment
+// variables TOVASK_USB_VID / TOVASK_USB_PID (hex, "0x" optional) override them.
+std::uint16_t ReaderUsbVendorId();
+std::uint16_t ReaderUsbProductId();
+
+class CUSBport {
+public:
+    static constexpr int reportLength = 9;  // report number + 8 data bytes
+    static constexpr int reportBufferSize = 150;
+    static constexpr int writeLength = 98;  // 14 data reports of 7 bytes
+    static constexpr int readLength = 72;   // 9 read reports of 8 bytes
+    static constexpr int searchLimit = 20;
+    static constexpr std::uint8_t readCode = 0xE6;
+    static constexpr std::uint8_t writeCode = 0xE7;
+    static constexpr std::uint8_t endCode = 0xE8;
+    static constexpr std::uint8_t dataMark = 0xE3;
+
+    // On the system's HID interfaces.
+    CUSBport();
+    // On a backend the caller keeps alive (the simulated reader, tests).
+    explicit CUSBport(IHidBackend& backend);
+    ~CUSBport();
+    CUSBport(const CUSBport&) = delete;
+    CUSBport& operator=(const CUSBport&) = delete;
+
+    bool FindDevice();
+    bool OpenDevice();
+    void CloseDevice();
+    bool IsOpen() const { return m_device != nullptr; }
+    bool SendCommand(std::uint8_t code);
+    bool WriteImage(ISleeper& sleeper);
+    bool ReadImage(ISleeper& sleeper);
+    // Compares the open device's identifiers with the wanted ones; the
+    // version number is not compared.
+    bool CheckHIDParam();
+
+    std::uint16_t wantedVendorId = 0;
+    std::uint16_t wantedProductId = 0;
+    std::string devicePath;
+    std::array<std::uint8_t, reportBufferSize> reportBuffer{};
+    // Five lines naming the last device checked; kept for diagnostics only.
+    std::string lastCheckText;
+
+private:
+    bool CheckDevice(IHidDevice& device);
+
+    IHidBackend& m_backend;
+    std::unique_ptr<IHidDevice> m_device;
+};

@@ -1,0 +1,140 @@
+#include "sim/usb_reader.h"
+
+#include <algorithm>
+
+namespace {
+
+class SimHidDevice : public IHidDevice {
+public:
+    SimHidDevice(SimUsbReader& owner, const SimHidInterface& info) : m_owner(owner), m_info(info)
+    {
+        ++m_owner.opens;
+        ++m_owner.openNow;
+    }
+    ~SimHidDevice() override
+    {
+        ++m_owner.closes;
+        --m_owner.openNow;
+    }
+    bool GetAttributes(HidAttributes& out) override
+    {
+        out = {m_info.vendorId, m_info.productId, m_info.versionNumber};
+        return true;
+    }
+    bool GetManufacturerString(std::wstring& out) override
+    {
+        out = L"Tovask";
+        return true;
+    }
+    bool GetProductString(std::wstring& out) override
+    {
+        out = m_info.isReader ? L"Simulated MR" : L"HID device";
+        return true;
+    }
+    bool SetFeature(const std::uint8_t* report, std::size_t length) override
+    {
+        return m_info.isReader && m_owner.TakeSetFeature(report, length);
+    }
+    bool GetFeature(std::uint8_t* report, std::size_t length) override
+    {
+        return m_info.isReader && m_owner.GiveGetFeature(report, length);
+    }
+
+private:
+    SimUsbReader& m_owner;
+    SimHidInterface m_info;
+};
+
+}  // namespace
+
+SimUsbReader::SimUsbReader(SimReaderMemory& memory, std::uint16_t vendorId, std::uint16_t productId)
+    : m_memory(memory)
+{
+    SimHidInterface reader;
+    reader.path = "sim:usb-reader";
+    reader.vendorId = vendorId;
+    reader.productId = productId;
+    reader.isReader = true;
+    interfaces.push_back(reader);
+}
+
+bool SimUsbReader::Enumerate(std::vector<HidInterfaceInfo>& out)
+{
+    out.clear();
+    if (enumerateFails)
+        return false;
+    for (const SimHidInterface& i : interfaces)
+        out.push_back({i.path, i.vendorId, i.productId});
+    return true;
+}
+
+std::unique_ptr<IHidDevice> SimUsbReader::Open(const std::string& path)
+{
+    for (const SimHidInterface& i : interfaces)
+        if (i.path == path)
+            return i.openable ? std::make_unique<SimHidDevice>(*this, i) : nullptr;
+    return nullptr;
+}
+
+bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length)
+{
+    setReports.emplace_back(report, report + length);
+    if (refuseAll || length != 9 || report[0] != 0x00)
+        return false;
+    const std::uint8_t code = report[1];
+    if (code == 0xE3) {
+        if (m_mode != Mode::Writing)
+            return false;
+        if (m_dataReports++ == refuseDataReport)
+            return false;
+        for (int i = 8; i >= 2; --i)
+            m_incoming.push_back(report[i]);
+        return true;
+    }
+    if (code == 0xE7) {
+        m_mode = Mode::Writing;
+        m_incoming.clear();
+        m_dataReports = 0;
+        return true;
+    }
+    if (code == 0xE6) {
+        m_mode = Mode::Reading;
+        m_outgoing.clear();
+        const ConfigImage image = m_memory.Image();
+        const ImageTrailer trailer = m_memory.Trailer();
+        m_outgoing.insert(m_outgoing.end(), image.begin(), image.end());
+        m_outgoing.insert(m_outgoing.end(), trailer.begin(), trailer.begin() + 8);
+        if (alterReadBack)
+            alterReadBack(m_outgoing);
+        m_outPos = 0;
+        return true;
+    }
+    if (code == 0xE8) {
+        // A complete write with a good check byte becomes the new image.
+        if (m_mode == Mode::Writing && m_incoming.size() == 98 &&
+            XorOf(m_incoming.data(), imageSize + trailerSize) == m_incoming[imageSize + trailerSize]) {
+            ConfigImage image{};
+            ImageTrailer trailer{};
+            std::copy_n(m_incoming.begin(), imageSize, image.begin());
+            std::copy_n(m_incoming.begin() + imageSize, trailerSize, trailer.begin());
+            m_memory.SetImage(image);
+            m_memory.SetTrailer(trailer);
+            ++m_memory.imageWrites;
+        }
+        m_mode = Mode::Idle;
+        return true;
+    }
+    return false;
+}
+
+bool SimUsbReader::GiveGetFeature(std::uint8_t* report, std::size_t length)
+{
+    ++getReports;
+    if (length != 9 || m_mode != Mode::Reading || m_outPos + 8 > m_outgoing.size())
+        return false;
+    report[0] = 0x00;
+    for (int i = 0; i < 8; ++i)
+        report[8 - i] = m_outgoing[m_outPos + static_cast<std::size_t>(i)];
+    m_outPos += 8;
+    return true;
+}

@@ -1,0 +1,60 @@
+// The simulated reader's USB face: a HID backend that lists the reader among
+// other interfaces and answers its feature reports from the reader memory.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/usb/hid_backend.h"
+#include "sim/reader_memory.h"
+
+struct SimHidInterface {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::uint16_t versionNumber = 0x0100;
+    bool openable = true;
+    bool isReader = false;
+};
+
+class SimUsbReader : public IHidBackend {
+public:
+    // Lists one interface: the reader with these identifiers.
+    SimUsbReader(SimReaderMemory& memory, std::uint16_t vendorId, std::uint16_t productId);
+
+    bool Enumerate(std::vector<HidInterfaceInfo>& out) override;
+    std::unique_ptr<IHidDevice> Open(const std::string& path) override;
+
+    // The interfaces the system shows, in order; the test may rearrange them.
+    std::vector<SimHidInterface> interfaces;
+    bool enumerateFails = false;
+
+    // Every set-feature report the reader took or refused, in order (9 bytes each).
+    std::vector<std::vector<std::uint8_t>> setReports;
+    int getReports = 0;
+    int opens = 0;
+    int closes = 0;
+    int openNow = 0;
+
+    // Refuse the n-th data report (0-based) of every write sequence; -1 none.
+    int refuseDataReport = -1;
+    // Refuse every set-feature report.
+    bool refuseAll = false;
+    // Changes the 72 bytes the reader is about to deliver for a read.
+    std::function<void(std::vector<std::uint8_t>&)> alterReadBack;
+
+    // Called by the open device.
+    bool TakeSetFeature(const std::uint8_t* report, std::size_t length);
+    bool GiveGetFeature(std::uint8_t* report, std::size_t length);
+
+private:
+    SimReaderMemory& m_memory;
+    enum class Mode { Idle, Writing, Reading } m_mode = Mode::Idle;
+    std::vector<std::uint8_t> m_incoming;
+    std::vector<std::uint8_t> m_outgoing;
+    std::size_t m_outPos = 0;
+    int m_dataReports = 0;
+};

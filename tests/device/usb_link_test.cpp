@@ -1,0 +1,292 @@
+// The USB link and its write and read procedures against the simulated
+// reader's USB face.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device/usb/usb_port.h"
+#include "device/transfer.h"
+#include "sim/usb_reader.h"
+#include "tests/device/com_test_support.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t vid = 0x1209;
+constexpr std::uint16_t pid = 0x0001;
+
+SimHidInterface OtherInterface(const std::string& path, bool openable)
+{
+    SimHidInterface i;
+    i.path = path;
+    i.vendorId = 0x046D;
+    i.productId = 0xC31C;
+    i.openable = openable;
+    return i;
+}
+
+struct UsbRig {
+    UsbRig()
+    {
+        usb.wantedVendorId = vid;
+        usb.wantedProductId = pid;
+        // Each wait is noted among the reports, so the order can be checked.
+        sleeper.onSleep = [this](int ms) { events.push_back("wait " + std::to_string(ms)); };
+    }
+    SimReaderMemory memory;
+    SimUsbReader reader{memory, vid, pid};
+    CUSBport usb{reader};
+    CTovaskDoc doc;
+    RecordingHost host;
+    RecordingMessageSink sink;
+    RecordingSleeper sleeper;
+    std::vector<std::string> events;
+    TransferContext ctx{doc, host, sink, sleeper, portKindUSB, false, nullptr, nullptr, &usb};
+};
+
+TEST(UsbLink, FirstDataReportCarriesSevenBytesReversed)
+{
+    UsbRig rig;
+    ASSERT_TRUE(rig.usb.FindDevice());
+    ASSERT_TRUE(rig.usb.OpenDevice());
+    for (int i = 0; i < CUSBport::reportBufferSize; ++i)
+        rig.usb.reportBuffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    rig.usb.WriteImage(rig.sleeper);
+    ASSERT_EQ(rig.reader.setReports.size(), 16u);
+    EXPECT_EQ(rig.reader.setReports[0], (Bytes{0x00, 0xE7, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(rig.reader.setReports[1], (Bytes{0x00, 0xE3, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01, 0x00}));
+    EXPECT_EQ(rig.reader.setReports[14], (Bytes{0x00, 0xE3, 97, 96, 95, 94, 93, 92, 91}));
+    EXPECT_EQ(rig.reader.setReports[15], (Bytes{0x00, 0xE8, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(rig.sleeper.waits, std::vector<int>{200});
+}
+
+// A read report's bytes come in reverse order.
+class ReversingDevice : public IHidDevice {
+public:
+    bool GetAttributes(HidAttributes& out) override
+    {
+        out = {vid, pid, 1};
+        return true;
+    }
+    bool GetManufacturerString(std::wstring&) override { return false; }
+    bool GetProductString(std::wstring&) override { return false; }
+    bool SetFeature(const std::uint8_t* r, std::size_t n) override
+    {
+        sets.emplace_back(r, r + n);
+        return true;
+    }
+    bool GetFeature(std::uint8_t* r, std::size_t n) override
+    {
+        EXPECT_EQ(n, 9u);
+        EXPECT_EQ(r[0], 0x00);
+        const std::uint8_t answer[9] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+        std::copy(answer, answer + 9, r);
+        return true;
+    }
+    std::vector<Bytes>& sets;
+    explicit ReversingDevice(std::vector<Bytes>& s) : sets(s) {}
+};
+
+class OneDeviceBackend : public IHidBackend {
+public:
+    bool Enumerate(std::vector<HidInterfaceInfo>& out) override
+    {
+        out = {{"one", vid, pid}};
+        return true;
+    }
+    std::unique_ptr<IHidDevice> Open(const std::string&) override { return std::make_unique<ReversingDevice>(sets); }
+    std::vector<Bytes> sets;
+};
+
+TEST(UsbLink, ReadReportIsStoredReversed)
+{
+    OneDeviceBackend backend;
+    CUSBport usb(backend);
+    usb.wantedVendorId = vid;
+    usb.wantedProductId = pid;
+    RecordingSleeper sleeper;
+    ASSERT_TRUE(usb.FindDevice());
+    ASSERT_TRUE(usb.OpenDevice());
+    ASSERT_TRUE(usb.ReadImage(sleeper));
+    EXPECT_EQ(Bytes(usb.reportBuffer.begin(), usb.reportBuffer.begin() + 8),
+              (Bytes{0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
+    EXPECT_EQ(Bytes(usb.reportBuffer.begin() + 64, usb.reportBuffer.begin() + 72),
+              (Bytes{0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
+    EXPECT_EQ(sleeper.waits, std::vector<int>{100});
+    ASSERT_EQ(backend.sets.size(), 2u);
+    EXPECT_EQ(backend.sets.front()[1], 0xE6);
+    EXPECT_EQ(backend.sets.back()[1], 0xE8);
+}
+
+TEST(UsbLink, RefusedDataReportEndsSequenceAfterWait)
+{
+    UsbRig rig;
+    rig.reader.refuseDataReport = 3;  // the fourth, after three were taken
+    rig.sleeper.onSleep = [&](int ms) {
+        rig.events.push_back("wait " + std::to_string(ms) + " after " +
+                             std::to_string(rig.reader.setReports.size()));
+    };
+    ASSERT_TRUE(rig.usb.FindDevice());
+    ASSERT_TRUE(rig.usb.OpenDevice());
+    EXPECT_FALSE(rig.usb.WriteImage(rig.sleeper));
+    ASSERT_EQ(rig.reader.setReports.size(), 6u);  // begin, 3 taken, refused, end
+    EXPECT_EQ(rig.reader.setReports[5][1], 0xE8);
+    EXPECT_EQ(rig.events, std::vector<std::string>{"wait 200 after 5"});
+    EXPECT_EQ(rig.memory.imageWrites, 0);
+}
+
+TEST(UsbLink, SearchSkipsInterfacesThatCannotBeOpened)
+{
+    UsbRig rig;
+    auto readerInterface = rig.reader.interfaces.front();
+    rig.reader.interfaces = {OtherInterface("kbd", false), OtherInterface("mouse", true), readerInterface};
+    EXPECT_TRUE(rig.usb.FindDevice());
+    EXPECT_EQ(rig.usb.devicePath, readerInterface.path);
+    EXPECT_FALSE(rig.usb.IsOpen());
+    EXPECT_EQ(rig.reader.openNow, 0);
+}
+
+TEST(UsbLink, SearchFailsWithoutReaderOrPastTwentyInterfaces)
+{
+    UsbRig rig;
+    auto readerInterface = rig.reader.interfaces.front();
+    rig.reader.interfaces.clear();
+    for (int i = 0; i < 25; ++i)
+        rig.reader.interfaces.push_back(OtherInterface("hid" + std::to_string(i), true));
+    EXPECT_FALSE(rig.usb.FindDevice());
+    EXPECT_EQ(rig.reader.opens, 20);
+    EXPECT_EQ(rig.reader.openNow, 0);
+
+    // The reader as the 21st interface is beyond the search.
+    rig.reader.interfaces[20] = readerInterface;
+    EXPECT_FALSE(rig.usb.FindDevice());
+    rig.reader.interfaces[19] = readerInterface;
+    EXPECT_TRUE(rig.usb.FindDevice());
+
+    rig.reader.enumerateFails = true;
+    EXPECT_FALSE(rig.usb.FindDevice());
+}
+
+TEST(UsbLink, VersionNumberIsNotCompared)
+{
+    UsbRig rig;
+    rig.reader.interfaces.front().versionNumber = 0x9999;
+    EXPECT_TRUE(rig.usb.FindDevice());
+    rig.usb.wantedProductId = 0x0002;
+    EXPECT_FALSE(rig.usb.FindDevice());
+}
+
+TEST(UsbLink, CloseDeviceTwiceClosesOnce)
+{
+    UsbRig rig;
+    ASSERT_TRUE(rig.usb.FindDevice());
+    const int closesAfterSearch = rig.reader.closes;
+    ASSERT_TRUE(rig.usb.OpenDevice());
+    rig.usb.CloseDevice();
+    rig.usb.CloseDevice();
+    EXPECT_EQ(rig.reader.closes, closesAfterSearch + 1);
+    EXPECT_FALSE(rig.usb.IsOpen());
+    EXPECT_FALSE(rig.usb.SendCommand(0xE8));
+}
+
+TEST(UsbLink, IdentifiersFromEnvironment)
+{
+    unsetenv("TOVASK_USB_VID");
+    unsetenv("TOVASK_USB_PID");
+    EXPECT_EQ(ReaderUsbVendorId(), TOVASK_USB_VID_DEFAULT);
+    EXPECT_EQ(ReaderUsbProductId(), TOVASK_USB_PID_DEFAULT);
+    setenv("TOVASK_USB_VID", "0x16c0", 1);
+    setenv("TOVASK_USB_PID", "27DB", 1);
+    EXPECT_EQ(ReaderUsbVendorId(), 0x16C0);
+    EXPECT_EQ(ReaderUsbProductId(), 0x27DB);
+    setenv("TOVASK_USB_VID", "nonsense", 1);
+    EXPECT_EQ(ReaderUsbVendorId(), TOVASK_USB_VID_DEFAULT);
+    unsetenv("TOVASK_USB_VID");
+    unsetenv("TOVASK_USB_PID");
+}
+
+TEST(UsbProcedures, WriteStoresImageAndTrailerAndReadsItBack)
+{
+    UsbRig rig;
+    rig.doc.record.formatFields[0].text = "AB";
+    rig.doc.record.formatFields[0].enabled = 1;
+    WriteOverUSB(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::writingOk});
+    EXPECT_EQ(rig.memory.Image(), rig.doc.image);
+    EXPECT_EQ(rig.memory.Trailer(), rig.doc.imageTrailer);
+    EXPECT_EQ(rig.memory.imageWrites, 1);
+    EXPECT_EQ(rig.sleeper.waits, (std::vector<int>{200, 50, 100}));
+    EXPECT_EQ(rig.reader.openNow, 0);
+
+    rig.memory.SetImage(ConfigImage{});  // an all-zero image is taken as it comes
+    ReadOverUSB(rig.ctx);
+    EXPECT_EQ(rig.sink.messages.back(), msg::readingOk);
+    EXPECT_EQ(rig.doc.image, ConfigImage{});
+    EXPECT_EQ(rig.host.panelUpdates, 1);
+    EXPECT_EQ(rig.reader.openNow, 0);
+}
+
+TEST(UsbProcedures, DifferentReadBackEveryTimeEndsInErrorTwo)
+{
+    UsbRig rig;
+    int reads = 0;
+    rig.reader.alterReadBack = [&](std::vector<std::uint8_t>& bytes) { bytes[5] ^= static_cast<std::uint8_t>(++reads); };
+    WriteOverUSB(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::usbWritingError2});
+    EXPECT_EQ(reads, 5);
+    EXPECT_EQ(rig.memory.imageWrites, 5);
+    std::vector<int> expected;
+    for (int i = 0; i < 5; ++i)
+        expected.insert(expected.end(), {200, 50, 100, 400});
+    EXPECT_EQ(rig.sleeper.waits, expected);
+    EXPECT_EQ(rig.reader.openNow, 0);
+}
+
+TEST(UsbProcedures, RefusedFirstDataReportEndsAtOnce)
+{
+    UsbRig rig;
+    rig.reader.refuseDataReport = 0;
+    WriteOverUSB(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::usbWritingDone});
+    EXPECT_EQ(rig.sleeper.waits, std::vector<int>{200});
+    EXPECT_EQ(rig.reader.getReports, 0);
+    EXPECT_EQ(rig.reader.setReports.back()[1], 0xE8);
+    EXPECT_EQ(rig.reader.openNow, 0);
+}
+
+TEST(UsbProcedures, NoReaderMessages)
+{
+    UsbRig rig;
+    rig.reader.interfaces = {OtherInterface("kbd", false), OtherInterface("mouse", true)};
+    WriteOverUSB(rig.ctx);
+    ReadOverUSB(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, (std::vector<std::string>{msg::noUsbReader, msg::noUsbReader}));
+    EXPECT_TRUE(rig.sleeper.waits.empty());
+    EXPECT_EQ(rig.reader.openNow, 0);
+}
+
+TEST(UsbProcedures, RefusedPanelSendsNothing)
+{
+    UsbRig rig;
+    rig.host.acceptPanel = false;
+    WriteOverUSB(rig.ctx);
+    EXPECT_TRUE(rig.sink.messages.empty());
+    EXPECT_EQ(rig.reader.opens, 0);
+}
+
+TEST(UsbProcedures, FailedReadKeepsImageAndClosesDevice)
+{
+    UsbRig rig;
+    const ConfigImage before = rig.doc.image;
+    rig.reader.alterReadBack = [](std::vector<std::uint8_t>& bytes) { bytes.resize(40); };
+    ReadOverUSB(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::usbReadingError});
+    EXPECT_EQ(rig.doc.image, before);
+    EXPECT_EQ(rig.reader.setReports.back()[1], 0xE8);
+    EXPECT_EQ(rig.host.panelUpdates, 0);
+    EXPECT_EQ(rig.reader.openNow, 0);
+}
+
+}  // namespace
