@@ -1,0 +1,92 @@
+// Serial write and read over a pty with the real sleeper (command time beside
+// the sum of its fixed waits), and the card-test text cost per byte.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+#include "device/com/card_test.h"
+#include "device/com/com_port.h"
+#include "device/transfer.h"
+#include "model/tovask_doc.h"
+#include "sim/serial_reader.h"
+
+namespace {
+
+class NullHost : public IProcedureHost {
+public:
+    bool UpdateTemplateFromPanel() override { return true; }
+    void UpdatePanelFromTemplate() override {}
+    void SetBusyNotice(const std::string&) override {}
+    void Redraw() override {}
+};
+
+class NullSink : public IMessageSink {
+public:
+    void ShowMessage(const std::string& text, Icon) override { last = text; }
+    std::string last;
+};
+
+template <typename Procedure>
+void RunCommand(benchmark::State& state, Procedure procedure, double fixedWaitsMs, const char* okText)
+{
+    SimReaderMemory memory;
+    SimSerialReader sim(memory);
+    sim.Start();
+    SetComDeviceOverride(1, sim.SlavePath());
+    CComPort com;
+    CTovaskDoc doc;
+    NullHost host;
+    NullSink sink;
+    RealSleeper sleeper;
+    TransferContext ctx{doc, host, sink, sleeper, portKindCOM1, true, &com, nullptr, nullptr};
+    for (auto _ : state) {
+        procedure(ctx);
+        if (sink.last != okText)
+            state.SkipWithError(sink.last.c_str());
+    }
+    state.counters["fixed_waits_ms"] = fixedWaitsMs;
+    sim.Stop();
+    ClearComDeviceOverrides();
+}
+
+void BM_WriteOverCOM(benchmark::State& state)
+{
+    RunCommand(state, WriteOverCOM, 310, msg::writingOk);
+}
+BENCHMARK(BM_WriteOverCOM)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+void BM_ReadOverCOM(benchmark::State& state)
+{
+    RunCommand(state, ReadOverCOM, 450, msg::readingOk);
+}
+BENCHMARK(BM_ReadOverCOM)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// Appending a 10-byte tick to a text that already holds state.range(0) bytes.
+void BM_CardTestAppend(benchmark::State& state)
+{
+    CardTestText text;
+    const std::vector<std::uint8_t> fill(1000, 'a');
+    while (static_cast<long>(text.Text().size()) < state.range(0))
+        text.Append(fill.data(), static_cast<int>(fill.size()));
+    const std::uint8_t tick[10] = {';', '1', '2', '3', '4', '=', '5', '?', 0x0D, 0x00};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(text.Append(tick, 10));
+    state.SetItemsProcessed(state.iterations() * 10);
+}
+BENCHMARK(BM_CardTestAppend)->Arg(10 * 1024)->Arg(1024 * 1024);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
