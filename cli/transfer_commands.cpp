@@ -1,9 +1,10 @@
 // write and read: the reader verbs, on the editor's procedures.
+#include <cctype>
 #include <iostream>
 #include <optional>
 
 #include "cli/commands.h"
-#include "cli/cli_links.h"
+#include "sim/link_set.h"
 #include "device/transfer.h"
 #include "model/tovask_doc.h"
 
@@ -49,6 +50,22 @@ public:
     }
     void Redraw() override {}
 };
+
+// USB, PS2, COM1..COM8 (any case) as a port kind, or COM1 for a device path; -1 for anything else.
+int PortKindOf(const std::string& port, std::string& devicePath)
+{
+    std::string upper;
+    for (char c : port)
+        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (int kind = portKindUSB; kind <= portKindCOM8; ++kind)
+        if (upper == PortKindName(kind))
+            return kind;
+    if (port.find('/') != std::string::npos) {
+        devicePath = port;
+        return portKindCOM1;
+    }
+    return -1;
+}
 
 struct Options {
     std::string file;
@@ -101,17 +118,20 @@ int Transfer(const Options& o, bool isWrite)
     doc.DecodeImage();
     doc.needsDecode = 0;
 
-    std::string error;
-    std::unique_ptr<CliLinks> links = CliLinks::Create(o.port, o.simulate, error);
-    if (!links) {
-        std::cerr << "tovask-cli: " << error << '\n';
+    std::string devicePath;
+    const int portKind = PortKindOf(o.port, devicePath);
+    if (portKind < 0) {
+        std::cerr << "tovask-cli: unknown port '" << o.port
+                  << "': use USB, PS2, COM1..COM8 or a serial device path\n";
         return exitUsage;
     }
+    LinkSet links(portKind, o.simulate, devicePath);
     PrintingSink sink;
+    if (links.Start(sink) != LinkSet::StartResult::Ok)
+        return exitFailed;
     CliHost host;
     TransferContext ctx{doc, host, sink, DefaultSleeper()};
-    if (!links->Prepare(ctx, sink))
-        return exitFailed;
+    links.Fill(ctx);
 
     if (isWrite) {
         OnWriteIntoMR(ctx);
@@ -120,6 +140,7 @@ int Transfer(const Options& o, bool isWrite)
     OnReadFromMR(ctx);
     if (sink.last != msg::readingOk)
         return exitFailed;
+    std::string error;
     if (!CTovaskDoc::WriteImageFile(o.out, doc.image, error)) {
         std::cerr << "tovask-cli: cannot write " << o.out << ": " << error << '\n';
         return exitFailed;

@@ -39,6 +39,17 @@ TEST_F(CliTransferTest, SerialWriteAndReadAgainstTheSimulatedReader)
     EXPECT_EQ(Read(Path("b.mtl")), Read(Path("a.mtl")));
 }
 
+TEST_F(CliTransferTest, UsbWriteAndReadAgainstTheSimulatedReader)
+{
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    CliRun r = Cli("write " + Path("a.mtl") + " --port usb --simulate");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "programmable MR writing OK, Check MR data please !\n");
+    r = Cli("read --port USB -o " + Path("b.mtl") + " --simulate");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Read(Path("b.mtl")), Read(Path("a.mtl")));
+}
+
 TEST_F(CliTransferTest, PortThatCannotBeOpenedFails)
 {
     ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
