@@ -1,7 +1,4 @@
-// The card test's running text, fed from the simulated reader over a pty.
-#include <array>
-#include <string>
-
+// The card test's text: how received bytes are shown, and how a poll drains the line.
 #include <gtest/gtest.h>
 
 #include "device/com/card_test.h"
@@ -9,56 +6,90 @@
 
 namespace {
 
-std::string Render(std::initializer_list<std::uint8_t> bytes)
+std::string Shown(std::initializer_list<std::uint8_t> bytes)
 {
+    std::vector<std::uint8_t> v(bytes);
     std::string text;
-    const std::vector<std::uint8_t> v(bytes);
     AppendCardTestText(text, v.data(), static_cast<int>(v.size()));
     return text;
 }
 
-TEST(CardTestText, PrintableAsIsZeroDroppedOthersInHex)
+TEST(CardTestText, PrintableBytesShowAsCharactersOthersAsHexInAngleBrackets)
 {
-    EXPECT_EQ(Render({'A', ' ', '~', 0x00, 0x0D, 0x0A, 0x7F, 0xF5, 0x01, 0x1F}), "A ~<D><A><7F><F5><1><1F>");
-    EXPECT_EQ(Render({0x00, 0x00}), "");
+    EXPECT_EQ(Shown({'A', 'z', ' ', '~', '?', ';'}), "Az ~?;");
+    EXPECT_EQ(Shown({0x0D}), "<D>");
+    EXPECT_EQ(Shown({0x0A}), "<A>");
+    EXPECT_EQ(Shown({0x01}), "<1>");
+    EXPECT_EQ(Shown({0x1F}), "<1F>");
+    EXPECT_EQ(Shown({0x7F}), "<7F>");
+    EXPECT_EQ(Shown({0xF5}), "<F5>");
+    EXPECT_EQ(Shown({0xFF}), "<FF>");
+    EXPECT_EQ(Shown({0x80}), "<80>");
 }
 
-TEST(CardTestText, ASwipeOverThePtyShowsTrackDataAndCarriageReturns)
+TEST(CardTestText, ZeroBytesAreDropped)
 {
-    SerialRig rig;
-    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
-    CardTestText text;
-    EXPECT_EQ(text.Poll(rig.com), "");
+    EXPECT_EQ(Shown({0x00}), "");
+    EXPECT_EQ(Shown({'1', 0x00, '2', 0x00, 0x00}), "12");
+}
 
-    rig.sim.Swipe({';', '1', '2', '=', '3', '?', 0x0D, 0x00});
-    EXPECT_EQ(text.Poll(rig.com), ";12=3?<D>");
-    EXPECT_EQ(text.Text(), ";12=3?<D>");
-
-    // Clear empties the text while polling goes on.
-    text.Clear();
-    EXPECT_EQ(text.Text(), "");
-    rig.sim.Swipe({'x', 0x0A});
-    EXPECT_EQ(text.Poll(rig.com), "x<A>");
-    EXPECT_EQ(text.Text(), "x<A>");
-    rig.com.ClosePort();
-
-    // A second run starts with an empty text.
-    CardTestText second;
-    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
-    EXPECT_EQ(second.Text(), "");
-    EXPECT_EQ(second.Poll(rig.com), "");
-    rig.com.ClosePort();
+TEST(CardTestText, AppendOnlyAddsAndReturnsTheNewPiece)
+{
+    CardTestText t;
+    const std::uint8_t first[] = {';', '1', '2', '?', 0x0D};
+    EXPECT_EQ(t.Append(first, 5), ";12?<D>");
+    const std::uint8_t second[] = {0x00, 'x'};
+    EXPECT_EQ(t.Append(second, 2), "x");
+    EXPECT_EQ(t.Text(), ";12?<D>x");
 }
 
 TEST(CardTestText, OnePollTakesEverythingThatHasArrived)
 {
+    auto line = std::make_shared<FakeLine>();
+    CComPort com(std::make_unique<FakeSerialBackend>(line));
+    ASSERT_TRUE(com.OpenPort(1));
+    std::string expected;
+    for (int i = 0; i < 1000; ++i) {
+        line->incoming.push_back(static_cast<std::uint8_t>('a' + i % 26));
+        expected += static_cast<char>('a' + i % 26);
+    }
+    CardTestText t;
+    EXPECT_EQ(t.Poll(com), expected);
+    EXPECT_TRUE(line->incoming.empty());
+    EXPECT_EQ(t.Poll(com), "");
+    EXPECT_EQ(t.Text(), expected);
+}
+
+// A swipe over the pty, Clear while polling, and a second run.
+TEST(CardTestText, SwipesOverTheLineAcrossTwoRuns)
+{
     SerialRig rig;
+    CardTestText t;
+
     ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
-    std::vector<std::uint8_t> burst(500, 'z');
-    rig.sim.Swipe(burst);
-    CardTestText text;
-    EXPECT_EQ(text.Poll(rig.com), std::string(500, 'z'));
-    EXPECT_EQ(text.Poll(rig.com), "");
+    EXPECT_EQ(t.Poll(rig.com), "");
+    rig.sim.SwipeSample();
+    const std::string sample = t.Poll(rig.com);
+    EXPECT_EQ(sample,
+              "%B4000123456789010^SAMPLE/CARD^29121010000000000000?<D>"
+              ";4000123456789010=29121010000000000000?<D>");
+    EXPECT_EQ(t.Text(), sample);
+
+    t.Clear();
+    EXPECT_EQ(t.Text(), "");
+    rig.sim.Swipe({';', '9', '?', 0x0D, 0x00});
+    t.Poll(rig.com);
+    EXPECT_EQ(t.Text(), ";9?<D>");
+    rig.com.ClosePort();
+
+    // Between runs the port is closed: what the reader sends then is lost.
+    rig.sim.SwipeSample();
+    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
+    t.Clear();
+    EXPECT_EQ(t.Poll(rig.com), "");
+    rig.sim.Swipe({'o', 'k'});
+    t.Poll(rig.com);
+    EXPECT_EQ(t.Text(), "ok");
     rig.com.ClosePort();
 }
 
