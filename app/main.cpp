@@ -3,6 +3,8 @@
 #include <QStringList>
 
 #include "app/main_frame.h"
+#include "app/set_port_dialog.h"
+#include "sim/link_set.h"
 #include "view/tovask_view.h"
 #include "device/transfer.h"
 
@@ -14,13 +16,31 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(":/icons/tovask-48.png"));
 
     QStringList files;
-    for (const QString& arg : QApplication::arguments().mid(1))
-        if (!arg.startsWith("--"))
+    bool simulate = false;
+    bool screenshot = false;
+    for (const QString& arg : QApplication::arguments().mid(1)) {
+        if (arg == "--simulate")
+            simulate = true;
+        else if (arg.startsWith("--screenshot="))
+            screenshot = true;
+        else if (!arg.startsWith("--"))
             files << arg;
+    }
+
+    // The link is chosen once per run, before any other window; cancelling ends the program.
+    int portKind = portKindUSB;
+    if (!screenshot) {
+        CSetPort choice;
+        choice.selectedIndex = portKindPS2;
+        if (choice.exec() != QDialog::Accepted)
+            return 0;
+        portKind = choice.selectedIndex;
+    }
+    LinkSet links(portKind, simulate);
 
     CMainFrame frame;
-    // The link is chosen here once the port selection exists; until then USB.
-    frame.StartView(portKindUSB);
+    frame.View().SetLinks(&links);
+    frame.StartView(portKind);
     if (!files.isEmpty() && !frame.OpenFile(files.first()))
         return 1;
     frame.show();

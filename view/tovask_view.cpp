@@ -1,4 +1,7 @@
 #include "view/tovask_view.h"
+#include "view/test_mr_dialog.h"
+#include "sim/link_set.h"
+#include "sim/serial_reader.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -206,6 +209,18 @@ void CTovaskView::InitialUpdate(int portKind)
             ShowControls({baudCombo, parityCombo, dataBitsCombo, stopBitsEdit, flowCombo}, false);
         if (m_portKind == portKindPS2)
             m_portName = "PS2";
+        if (m_links && m_links->PortKind() == m_portKind) {
+            // A COM port is opened and closed at once to see that it can be used.
+            m_links->Start(MessageSink());
+            m_comPortReady = m_links->ComPortReady();
+        }
+        if (IsComPortKind(m_portKind)) {
+            m_testDialog = std::make_unique<CTestMR>();
+            if (m_links && m_links->SimSerial()) {
+                SimSerialReader* sim = m_links->SimSerial();
+                m_testDialog->SetSwipe([sim] { sim->SwipeSample(); });
+            }
+        }
         ShowControls({busyNotice}, false);
         m_firstInitialUpdate = 0;
         CreateFieldEditorControls();
@@ -689,6 +704,8 @@ void CTovaskView::CancelSwitchEdit()
 TransferContext CTovaskView::MakeContext()
 {
     TransferContext ctx{m_doc, *this, MessageSink(), DefaultSleeper()};
+    if (m_links)
+        m_links->Fill(ctx);
     ctx.portKind = m_portKind;
     ctx.comPortReady = m_comPortReady;
     return ctx;
@@ -712,7 +729,7 @@ void CTovaskView::OnReadFromMR()
 
 void CTovaskView::OnMRTest()
 {
-    // The card test dialog comes with the serial link set-up; only COM ports have one.
-    if (!IsComPortKind(m_portKind))
+    if (!IsComPortKind(m_portKind) || !m_testDialog)
         return;
+    RunMRTest(m_portKind, m_comPortReady, m_links ? m_links->Com() : nullptr, *m_testDialog, MessageSink());
 }

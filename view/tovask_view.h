@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <string>
 
 #include "device/transfer.h"
@@ -19,6 +20,8 @@ class QPixmap;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
+class CTestMR;
+class LinkSet;
 
 // Form layout: dialog units to view pixels.
 QRect DialogUnitRect(int x, int y, int w, int h);
@@ -30,6 +33,10 @@ public:
 
     explicit CTovaskView(CTovaskDoc& doc, QWidget* parent = nullptr);
     ~CTovaskView() override;
+
+    // The link chosen at start; set before the first InitialUpdate, not owned.
+    void SetLinks(LinkSet* links) { m_links = links; }
+    CTestMR* TestDialog() { return m_testDialog.get(); }
 
     // Runs once, after the link was chosen: adapts the panel to portKind,
     // creates the field editor, then does the per-document update.
@@ -120,6 +127,8 @@ private:
     TransferContext MakeContext();
 
     CTovaskDoc& m_doc;
+    LinkSet* m_links = nullptr;
+    std::unique_ptr<CTestMR> m_testDialog;
     int m_firstInitialUpdate = 1;
     int m_portKind = portKindUSB;
     bool m_comPortReady = false;

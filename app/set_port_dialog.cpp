@@ -1,0 +1,49 @@
+#include "app/set_port_dialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+// Dialog units of the 8-point dialog font.
+QRect Du(int x, int y, int w, int h)
+{
+    return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
+}
+}  // namespace
+
+CSetPort::CSetPort(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle("Select Communication Port");
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setFixedSize(Du(0, 0, 148, 42).size());
+
+    auto* label = new QLabel("Port Name:", this);
+    label->setGeometry(Du(8, 11, 36, 8).adjusted(0, -2, 20, 2));
+
+    m_list = new QComboBox(this);
+    m_list->setGeometry(Du(7, 21, 76, 14));
+    m_list->addItems({"USB", "PS2", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"});
+    m_list->setMaxVisibleItems(10);
+
+    auto* ok = new QPushButton("OK", this);
+    ok->setGeometry(Du(91, 7, 50, 14));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &CSetPort::accept);
+
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setGeometry(Du(91, 21, 50, 14));
+    connect(cancel, &QPushButton::clicked, this, &CSetPort::reject);
+}
+
+void CSetPort::showEvent(QShowEvent* event)
+{
+    m_list->setCurrentIndex(selectedIndex);
+    QDialog::showEvent(event);
+}
+
+void CSetPort::accept()
+{
+    selectedIndex = m_list->currentIndex();
+    QDialog::accept();
+}
