@@ -4,35 +4,30 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-// Dialog units of the 8-point dialog font.
-QRect Du(int x, int y, int w, int h)
-{
-    return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
-}
-}  // namespace
+#include "view/tovask_view.h"
+
 
 CSetPort::CSetPort(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle("Select Communication Port");
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    setFixedSize(Du(0, 0, 148, 42).size());
+    setFixedSize(DialogUnitRect(0, 0, 148, 42).size());
 
     auto* label = new QLabel("Port Name:", this);
-    label->setGeometry(Du(8, 11, 36, 8).adjusted(0, -2, 20, 2));
+    label->setGeometry(DialogUnitRect(8, 11, 36, 8).adjusted(0, -2, 20, 2));
 
     m_list = new QComboBox(this);
-    m_list->setGeometry(Du(7, 21, 76, 14));
+    m_list->setGeometry(DialogUnitRect(7, 21, 76, 14));
     m_list->addItems({"USB", "PS2", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"});
     m_list->setMaxVisibleItems(10);
 
     auto* ok = new QPushButton("OK", this);
-    ok->setGeometry(Du(91, 7, 50, 14));
+    ok->setGeometry(DialogUnitRect(91, 7, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CSetPort::accept);
 
     auto* cancel = new QPushButton("Cancel", this);
-    cancel->setGeometry(Du(91, 21, 50, 14));
+    cancel->setGeometry(DialogUnitRect(91, 21, 50, 14));
     connect(cancel, &QPushButton::clicked, this, &CSetPort::reject);
 }
 

@@ -1,40 +1,35 @@
 #include "view/test_mr_dialog.h"
 
-#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
 #include <QScrollBar>
 #include <QTimer>
 
 #include "device/com/com_port.h"
 #include "device/transfer.h"
 #include "model/message_sink.h"
+#include "view/tovask_view.h"
 
-namespace {
-QRect Du(int x, int y, int w, int h)
-{
-    return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
-}
-}  // namespace
 
 CTestMR::CTestMR(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle("Input MR data");
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    setFixedSize(Du(0, 0, 321, 203).size());
+    setFixedSize(DialogUnitRect(0, 0, 321, 203).size());
 
     m_quit = new QPushButton("Quit", this);
-    m_quit->setGeometry(Du(264, 7, 50, 17));
+    m_quit->setGeometry(DialogUnitRect(264, 7, 50, 17));
     m_quit->setDefault(true);
     connect(m_quit, &QPushButton::clicked, this, &CTestMR::accept);
 
     m_clear = new QPushButton("Clear", this);
-    m_clear->setGeometry(Du(213, 7, 50, 17));
+    m_clear->setGeometry(DialogUnitRect(213, 7, 50, 17));
     connect(m_clear, &QPushButton::clicked, this, &CTestMR::OnClear);
 
     // Where the hidden Cancel button sits: shown only with the simulated reader.
     m_swipe = new QPushButton("Swipe card", this);
-    m_swipe->setGeometry(Du(150, 7, 62, 17));
+    m_swipe->setGeometry(DialogUnitRect(150, 7, 62, 17));
     m_swipe->hide();
     connect(m_swipe, &QPushButton::clicked, this, [this] {
         if (m_swipeFn)
@@ -43,7 +38,7 @@ CTestMR::CTestMR(QWidget* parent) : QDialog(parent)
 
     m_display = new QPlainTextEdit(this);
     m_display->setObjectName("display1083");
-    m_display->setGeometry(Du(7, 27, 307, 169));
+    m_display->setGeometry(DialogUnitRect(7, 27, 307, 169));
     m_display->setReadOnly(true);
     m_display->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_display->setWordWrapMode(QTextOption::WrapAnywhere);
