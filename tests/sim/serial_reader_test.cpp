@@ -147,8 +147,9 @@ TEST_F(SimSerial, AnswersAReadRequestWithItsImage)
         const std::uint8_t hi = reply[2 + 2 * k];
         ASSERT_TRUE(lo >= 0x30 && lo <= 0x3F && hi >= 0x30 && hi <= 0x3F) << k;
         const auto b = static_cast<std::uint8_t>((lo & 0x0F) | ((hi & 0x0F) << 4));
-        if (k < 64)
+        if (k < 64) {
             EXPECT_EQ(b, Pattern(5)[k]) << k;
+        }
         check ^= b;
     }
     EXPECT_EQ(check, 0);
