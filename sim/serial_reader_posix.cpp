@@ -1,3 +1,5 @@
+// The simulated reader's line: a pseudo-terminal, served on demand (Pump) or
+// from a background thread.
 #include "sim/serial_reader.h"
 
 #include <algorithm>
@@ -12,20 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr std::uint32_t commandHeader = 0xAA55FF00;
-constexpr std::uint8_t readRequest = 0xE6;
-constexpr std::uint8_t imageFollows = 0xE7;
-constexpr std::uint8_t endOfWrite = 0xE8;
-constexpr std::size_t dataCharacters = 2 * (imageSize + 1);
-
-bool IsNibbleCharacter(std::uint8_t c) { return c >= 0x30 && c <= 0x3F; }
-
-void AppendNibbles(std::vector<std::uint8_t>& out, std::uint8_t b)
-{
-    out.push_back(static_cast<std::uint8_t>(0x30 + (b & 0x0F)));
-    out.push_back(static_cast<std::uint8_t>(0x30 + (b >> 4)));
-}
 
 std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -83,18 +71,6 @@ SimSerialReader::~SimSerialReader()
             ::close(fd);
 }
 
-long long SimSerialReader::NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void SimSerialReader::Pump()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    PumpLocked();
-}
-
 void SimSerialReader::PumpLocked()
 {
     if (m_master < 0)
@@ -109,83 +85,6 @@ void SimSerialReader::PumpLocked()
             Take(buffer[i]);
     }
     SendDue();
-}
-
-void SimSerialReader::Take(std::uint8_t b)
-{
-    switch (m_state) {
-    case State::Idle:
-        m_header = (m_header << 8) | b;
-        if (m_header == commandHeader)
-            m_state = State::Command;
-        return;
-    case State::Command:
-        m_header = 0;
-        m_state = State::Idle;
-        OnCommand(b);
-        return;
-    case State::Data:
-        if (!IsNibbleCharacter(b)) {
-            // A broken frame: drop it and look at this byte afresh.
-            ++m_framesRejected;
-            m_state = State::Idle;
-            Take(b);
-            return;
-        }
-        m_data.push_back(b);
-        if (m_data.size() == dataCharacters) {
-            m_state = State::Idle;
-            OnDataFrameComplete();
-        }
-        return;
-    }
-}
-
-void SimSerialReader::OnCommand(std::uint8_t code)
-{
-    if (code == readRequest) {
-        ++m_readRequests;
-        if (m_faults.silent)
-            return;
-        std::vector<std::uint8_t> reply = BuildReply(m_memory.Image());
-        if (m_faults.garbleIndex >= 0 && m_faults.garbleIndex < static_cast<int>(reply.size()))
-            reply[m_faults.garbleIndex] ^= 0x01;
-        m_pending.push_back({std::move(reply), NowMs() + std::max(m_faults.lateMs, 0)});
-    } else if (code == imageFollows) {
-        m_data.clear();
-        m_state = State::Data;
-    } else if (code == endOfWrite) {
-        ++m_endCommands;
-    }
-}
-
-void SimSerialReader::OnDataFrameComplete()
-{
-    ConfigImage image{};
-    std::uint8_t check = 0;
-    for (int k = 0; k <= imageSize; ++k) {
-        const auto b = static_cast<std::uint8_t>((m_data[2 * k] & 0x0F) | ((m_data[2 * k + 1] & 0x0F) << 4));
-        if (k < imageSize)
-            image[k] = b;
-        check ^= b;
-    }
-    if (check != 0) {
-        ++m_framesRejected;
-        return;
-    }
-    m_memory.SetImage(image);
-    ++m_memory.imageWrites;
-    ++m_imagesTaken;
-}
-
-void SimSerialReader::SendDue()
-{
-    const long long now = NowMs();
-    auto due = std::stable_partition(m_pending.begin(), m_pending.end(),
-                                     [now](const PendingReply& r) { return r.dueMs <= now; });
-    for (auto it = m_pending.begin(); it != due; ++it)
-        WriteAll(it->bytes.data(), it->bytes.size());
-    m_pending.erase(m_pending.begin(), due);
 }
 
 void SimSerialReader::WriteAll(const std::uint8_t* bytes, std::size_t count)
@@ -208,87 +107,10 @@ void SimSerialReader::WriteAll(const std::uint8_t* bytes, std::size_t count)
     }
 }
 
-void SimSerialReader::Swipe(const std::vector<std::uint8_t>& bytes)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    WriteAll(bytes.data(), bytes.size());
-}
-
-std::vector<std::uint8_t> SimSerialReader::SampleCard()
-{
-    const std::string card =
-        "%B4000123456789010^SAMPLE/CARD^29121010000000000000?\r"
-        ";4000123456789010=29121010000000000000?\r";
-    return std::vector<std::uint8_t>(card.begin(), card.end());
-}
-
-std::vector<std::uint8_t> SimSerialReader::BuildReply(const ConfigImage& image)
-{
-    std::vector<std::uint8_t> reply;
-    reply.reserve(2 + dataCharacters);
-    reply.push_back(0xEF);
-    std::uint8_t check = 0;
-    for (std::uint8_t b : image) {
-        AppendNibbles(reply, b);
-        check ^= b;
-    }
-    AppendNibbles(reply, check);
-    reply.push_back(0xEE);
-    return reply;
-}
-
-void SimSerialReader::SetFaults(const Faults& faults)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_faults = faults;
-}
-
-SimSerialReader::Faults SimSerialReader::GetFaults() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_faults;
-}
-
 void SimSerialReader::SetHoldCts(bool hold)
 {
     if (m_slaveHolder >= 0)
         ::tcflow(m_slaveHolder, hold ? TCOOFF : TCOON);
-}
-
-std::vector<std::uint8_t> SimSerialReader::Received() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_received;
-}
-
-void SimSerialReader::ClearReceived()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_received.clear();
-}
-
-int SimSerialReader::ReadRequests() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_readRequests;
-}
-
-int SimSerialReader::ImagesTaken() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_imagesTaken;
-}
-
-int SimSerialReader::FramesRejected() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_framesRejected;
-}
-
-int SimSerialReader::EndCommands() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_endCommands;
 }
 
 void SimSerialReader::Start()
