@@ -33,16 +33,6 @@ TEST(CardTestText, ZeroBytesAreDropped)
     EXPECT_EQ(Shown({'1', 0x00, '2', 0x00, 0x00}), "12");
 }
 
-TEST(CardTestText, AppendOnlyAddsAndReturnsTheNewPiece)
-{
-    CardTestText t;
-    const std::uint8_t first[] = {';', '1', '2', '?', 0x0D};
-    EXPECT_EQ(t.Append(first, 5), ";12?<D>");
-    const std::uint8_t second[] = {0x00, 'x'};
-    EXPECT_EQ(t.Append(second, 2), "x");
-    EXPECT_EQ(t.Text(), ";12?<D>x");
-}
-
 TEST(CardTestText, OnePollTakesEverythingThatHasArrived)
 {
     auto line = std::make_shared<FakeLine>();

@@ -16,14 +16,6 @@
 
 namespace {
 
-std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>> parts)
-{
-    std::vector<std::uint8_t> out;
-    for (const auto& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 TEST(ComDevicePath, OverrideThenEnvironmentThenSettingThenDefault)
 {
     EnsureCoreApp();
@@ -161,30 +153,6 @@ TEST(ComPortFrames, SendImageOfAllFFIsTheDocumentedFrame)
     EXPECT_EQ(rig.sim.ImagesTaken(), 1);
 }
 
-TEST(ComPortFrames, NibblesGoLowFirstAndCommandsAreFiveBytes)
-{
-    SerialRig rig;
-    ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
-    rig.com.transmitBuffer.fill(0x00);
-    rig.com.transmitBuffer[0] = 0x4E;
-    ASSERT_TRUE(rig.com.SendImage(rig.sleeper));
-    ASSERT_TRUE(rig.com.SendReadRequest());
-    ASSERT_TRUE(rig.com.SendEnd());
-    rig.sim.SetFaults({.silent = true});
-    rig.sim.Pump();
-    rig.com.ClosePort();
-
-    const std::vector<std::uint8_t> got = rig.sim.Received();
-    ASSERT_EQ(got.size(), 155u);
-    EXPECT_EQ(got[5], 0x3E);  // ">" then "4"
-    EXPECT_EQ(got[6], 0x34);
-    EXPECT_EQ(got[5 + 128], 0x3E);  // check byte 0x4E
-    EXPECT_EQ(got[5 + 129], 0x34);
-    EXPECT_EQ(std::vector<std::uint8_t>(got.end() - 10, got.end()), Concat({CommandFrame(0xE6), CommandFrame(0xE8)}));
-    EXPECT_EQ(rig.sim.ReadRequests(), 1);
-    EXPECT_EQ(rig.sim.EndCommands(), 1);
-}
-
 TEST(ComPortFrames, AFailedCommandFrameSendsNoDataFrame)
 {
     auto line = std::make_shared<FakeLine>();
@@ -211,21 +179,6 @@ TEST(ComPortFrames, EveryWriteIsBoundedInTime)
         EXPECT_GE(t, 1000);
         EXPECT_LE(t, 3000);
     }
-}
-
-TEST(ComPortFrames, OperationsOnAClosedPortFailWithoutTouchingTheLine)
-{
-    auto line = std::make_shared<FakeLine>();
-    line->incoming = {1, 2, 3};
-    CComPort com(std::make_unique<FakeSerialBackend>(line));
-    std::array<std::uint8_t, CComPort::readBlockSize> buffer{};
-    std::uint8_t byte = 0x55;
-    EXPECT_FALSE(com.SendReadRequest());
-    EXPECT_EQ(com.ReadBlock(buffer.data()), 0);
-    EXPECT_FALSE(com.ReadByte(byte));
-    EXPECT_EQ(byte, 0x55);
-    EXPECT_TRUE(line->writes.empty());
-    EXPECT_EQ(line->incoming.size(), 3u);
 }
 
 // A line whose CTS stays low takes nothing: the write must give up, not hang.

@@ -178,23 +178,6 @@ TEST_F(SimSerial, FaultsSilenceDelayOrGarbleTheAnswer)
     EXPECT_EQ(sim.ReadRequests(), 3);
 }
 
-TEST_F(SimSerial, RecordsWhatTheProgramSent)
-{
-    const Bytes junk{0x01, 0x02, 0xAA, 0x55};
-    Send(junk);
-    sim.Pump();
-    EXPECT_EQ(sim.Received(), junk);
-    sim.ClearReceived();
-    EXPECT_TRUE(sim.Received().empty());
-}
-
-TEST_F(SimSerial, ASwipeSendsTheCardsBytes)
-{
-    sim.SwipeSample();
-    EXPECT_EQ(Take(), SimSerialReader::SampleCard());
-    EXPECT_EQ(SimSerialReader::SampleCard().back(), 0x0D);
-}
-
 TEST_F(SimSerial, TheBackgroundThreadAnswersAndStops)
 {
     memory.SetImage(Pattern(6));
