@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,8 @@ protected:
     void SetUp() override
     {
         QStandardPaths::setTestModeEnabled(true);
+        // Each test keeps its settings, the recent-file list among them, to itself.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
         SetMessageSink(&sink);
         frame = std::make_unique<CMainFrame>();
         frame->StartView(portKindUSB);
@@ -46,6 +49,7 @@ protected:
     }
     void Click(int x, int y) { QTest::mouseClick(&view(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y)); }
 
+    QTemporaryDir settingsDir;
     RecordingMessageSink sink;
     std::unique_ptr<CMainFrame> frame;
 };

@@ -1,0 +1,192 @@
+// The main window's commands, menus, toolbar, status bar, About box, help and
+// recent-file list.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/main_frame.h"
+#include "view/message_box_sink.h"
+#include "view/tovask_view.h"
+
+namespace {
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        // Each test keeps its settings, the recent-file list among them, to itself.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        SetMessageSink(&sink);
+        frame = std::make_unique<CMainFrame>();
+        frame->StartView(portKindUSB);
+        frame->show();
+        frame->View().grab();
+    }
+    void TearDown() override
+    {
+        frame.reset();
+        SetMessageSink(nullptr);
+    }
+    QMenu* Menu(int i) { return frame->menuBar()->actions().at(i)->menu(); }
+    // The texts of a menu's items, "-" for a separator, hidden items left out.
+    QStringList Items(QMenu* menu)
+    {
+        QStringList out;
+        for (QAction* a : menu->actions())
+            if (a->isVisible())
+                out << (a->isSeparator() ? QString("-") : a->text());
+        return out;
+    }
+    QAction* Find(const QString& text)
+    {
+        for (QAction* a : frame->findChildren<QAction*>())
+            if (a->text() == text)
+                return a;
+        return nullptr;
+    }
+
+    QTemporaryDir settingsDir;
+    RecordingMessageSink sink;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(FrameTest, MenusHoldTheCommandsInOrder)
+{
+    QStringList titles;
+    for (QAction* a : frame->menuBar()->actions())
+        titles << a->text();
+    EXPECT_EQ(titles, QStringList({"&File", "&Access", "&Test", "&View", "&Help"}));
+    EXPECT_EQ(Items(Menu(0)), QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
+                                           "Recent File", "-", "E&xit"}));
+    EXPECT_EQ(Items(Menu(1)), QStringList({"&Write into MR", "&Read from MR"}));
+    EXPECT_EQ(Items(Menu(2)), QStringList({"&MR Test"}));
+    EXPECT_EQ(Items(Menu(3)), QStringList({"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(Items(Menu(4)), QStringList({"&Help Topics", "-", "&About Tovask..."}));
+    // The placeholder of an empty recent-file list is greyed.
+    EXPECT_FALSE(frame->RecentActions().first()->isEnabled());
+    // Nothing is greyed by the link: the transfer commands stay enabled.
+    for (QAction* a : Menu(1)->actions())
+        EXPECT_TRUE(a->isEnabled());
+}
+
+TEST_F(FrameTest, ExactlyFiveKeysAreBound)
+{
+    QStringList keys;
+    for (QAction* a : frame->findChildren<QAction*>())
+        for (const QKeySequence& k : a->shortcuts())
+            keys << k.toString();
+    keys.sort();
+    EXPECT_EQ(keys, QStringList({"Ctrl+N", "Ctrl+O", "Ctrl+S", "F1", "Shift+F1"}));
+}
+
+TEST_F(FrameTest, ToolbarButtonsPromptsAndTips)
+{
+    QStringList order;
+    for (QAction* a : frame->ToolBar()->actions())
+        order << (a->isSeparator() ? QString("-") : a->toolTip());
+    EXPECT_EQ(order, QStringList({"New", "Open", "Save", "-", "Read data", "Write data", "-", "Testing", "-", "About",
+                                  "Help"}));
+    EXPECT_EQ(frame->ToolBar()->iconSize(), QSize(16, 15));
+    EXPECT_EQ(frame->ToolBar()->allowedAreas(), Qt::AllToolBarAreas);
+    EXPECT_TRUE(frame->ToolBar()->isFloatable());
+    for (QAction* a : frame->ToolBar()->actions()) {
+        if (!a->isSeparator()) {
+            EXPECT_FALSE(a->icon().isNull()) << a->toolTip().toStdString();
+        }
+    }
+
+    ASSERT_NE(Find("&Write into MR"), nullptr);
+    EXPECT_EQ(Find("&Write into MR")->statusTip(), "Write data into programmable magnetic card reader");
+    EXPECT_EQ(Find("&Read from MR")->statusTip(), "Read data from programmable magnetic card reader");
+    EXPECT_EQ(Find("&MR Test")->statusTip(), "Testing MR data");
+    EXPECT_EQ(Find("&New\tCtrl+N")->statusTip(), "Create a new template");
+    EXPECT_EQ(Find("Save &As...")->statusTip(), "Save the active template with a new name");
+}
+
+TEST_F(FrameTest, StatusBarHasTheMessagePaneAndThreeIndicators)
+{
+    QStringList texts;
+    for (QLabel* l : frame->statusBar()->findChildren<QLabel*>())
+        texts << l->text();
+    EXPECT_TRUE(texts.contains("For Help, press F1"));
+    EXPECT_TRUE(texts.contains("CAP"));
+    EXPECT_TRUE(texts.contains("NUM"));
+    EXPECT_TRUE(texts.contains("SCRL"));
+    // The View menu hides and shows the status bar.
+    QAction* toggle = Find("&Status Bar");
+    ASSERT_NE(toggle, nullptr);
+    toggle->trigger();
+    EXPECT_FALSE(frame->statusBar()->isVisible());
+    toggle->trigger();
+    EXPECT_TRUE(frame->statusBar()->isVisible());
+}
+
+TEST_F(FrameTest, AboutBoxShowsTheVersion)
+{
+    CAboutDlg about;
+    EXPECT_EQ(about.windowTitle(), "About Tovask");
+    EXPECT_EQ(about.size(), QSize(288, 89));  // 192 x 55 dialog units
+    QStringList texts;
+    for (QLabel* l : about.findChildren<QLabel*>())
+        if (!l->text().isEmpty())
+            texts << l->text();
+    EXPECT_EQ(texts, QStringList({"Tovask Version 1.0.6.3"}));
+    const auto buttons = about.findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons[0]->text(), "OK");
+    EXPECT_EQ(buttons[0]->geometry().topLeft(), QPoint(203, 11));
+}
+
+TEST_F(FrameTest, HelpTopicsOpensTheShippedGuide)
+{
+    Find("&Help Topics")->trigger();
+    QTextBrowser* browser = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            if (auto* b = w->findChild<QTextBrowser*>())
+                browser = b;
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(browser->toPlainText().contains("Write into MR"));
+    browser->window()->close();
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(FrameTest, TitleAndRecentEntriesFollowTheFiles)
+{
+    EXPECT_EQ(frame->windowTitle(), "Template - Tovask");
+    QTemporaryDir dir;
+    const QString deep = dir.filePath("a-rather-long-folder-name/another-long-folder");
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const QString path = deep + "/card.mtl";
+    ASSERT_TRUE(frame->SaveFile(path));
+    EXPECT_EQ(frame->windowTitle(), "card.mtl - Tovask");
+    QAction* first = frame->RecentActions().first();
+    EXPECT_TRUE(first->isEnabled());
+    EXPECT_TRUE(first->text().startsWith("&1 "));
+    EXPECT_LE(first->text().size() - 3, 30);  // the path shortened to 30 characters
+    EXPECT_TRUE(first->text().endsWith("card.mtl"));
+    EXPECT_EQ(CMainFrame::ShortenedPath("/tmp/short.mtl"), "/tmp/short.mtl");
+
+    // Opening from the list reopens the file.
+    frame->OnFileNew();
+    EXPECT_EQ(frame->windowTitle(), "Template - Tovask");
+    first->trigger();
+    EXPECT_EQ(frame->windowTitle(), "card.mtl - Tovask");
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+}  // namespace
