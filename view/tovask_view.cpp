@@ -525,6 +525,15 @@ void CTovaskView::DrawHoverText(QPainter& p)
     DrawText(p, m_hoverTextX, m_hoverTextY, m_hoverText, QColor(255, 255, 180));
 }
 
+QRect CTovaskView::HoverTextRect() const
+{
+    if (m_hoverText.empty())
+        return {};
+    const QFontMetrics fm(DiagramFont());
+    const QString s = QString::fromLocal8Bit(m_hoverText.c_str());
+    return QRect(m_hoverTextX, m_hoverTextY, fm.horizontalAdvance(s), fm.height()).adjusted(-1, -1, 1, 1);
+}
+
 void CTovaskView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
@@ -535,6 +544,9 @@ void CTovaskView::mouseMoveEvent(QMouseEvent* event)
     for (int k = 0; k < formatFieldCount; ++k) {
         if (!t.fieldBoxes[k].Contains(px, py) && m_doc.fieldHovered[k] == 1) {
             m_doc.fieldHovered[k] = 0;
+            // A long text reaches past the area around the pointer: clear
+            // where it was drawn, too.
+            update(HoverTextRect());
             m_hoverText.clear();
             update(QRect(QPoint(px - 100, py - 50), QPoint(px + 150, py + 60)));
         }
@@ -550,13 +562,14 @@ void CTovaskView::mouseMoveEvent(QMouseEvent* event)
         m_doc.fieldHovered[k] = 1;
         const std::string label = t.hoverLabels[k];
         const std::string& text = m_doc.record.formatFields[k].text;
+        // The text follows the pointer: clear its old place, draw it at the new one.
+        update(HoverTextRect());
         m_hoverText = " " + label + text + " ";
         m_hoverTextX = px;
         m_hoverTextY = py + 20;
         const int width = 6 * static_cast<int>(label.size() + text.size() + 10);
         update(QRect(b.left, b.top, width, 50));
-        // The text follows the pointer, which can lie beyond that rectangle.
-        update(QRect(px - 2, py + 18, width + 4, 24));
+        update(HoverTextRect());
     }
     QWidget::mouseMoveEvent(event);
 }

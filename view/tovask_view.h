@@ -123,6 +123,8 @@ private:
     void DrawFieldBitmap(QPainter& p, int id, int k);
     void DrawDisabledRow(QPainter& p, int track);
     void DrawHoverText(QPainter& p);
+    // Where the hover text is drawn; empty without a text.
+    QRect HoverTextRect() const;
     void DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg);
     TransferContext MakeContext();
 

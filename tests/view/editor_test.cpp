@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -389,6 +390,36 @@ TEST_F(EditorTest, OpenTakesTheFirst64BytesAndAnEmptyFileKeepsTheTemplate)
     EXPECT_EQ(doc().record.formatFields[1].text, "A");
     EXPECT_EQ(frame->windowTitle(), "empty.mtl - Tovask");
     EXPECT_TRUE(sink.messages.empty());
+}
+
+// Collects the areas the view is asked to repaint.
+class PaintRecorder : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    QRegion painted;
+};
+
+TEST_F(EditorTest, LeavingABoxRepaintsAllOfItsLongHoverText)
+{
+    Start();
+    ApplyText(t1Prefix.x(), t1Prefix.y(), "[CR][LF][TB][[[CR][LF][TB][[");  // eight bytes, 28 characters
+    Move(t1Prefix.x(), t1Prefix.y());
+    ASSERT_EQ(view().HoverText(), " Prefix: [CR][LF][TB][[[CR][LF][TB][[ ");
+    QApplication::processEvents();
+    PaintRecorder recorder;
+    view().installEventFilter(&recorder);
+    Move(t1Prefix.x(), 236);  // between the rows: over no box
+    QApplication::processEvents();
+    view().removeEventFilter(&recorder);
+    EXPECT_EQ(view().HoverText(), "");
+    // The text was drawn from (95, 240) on, wider than the area around the pointer.
+    for (int x = t1Prefix.x(); x < t1Prefix.x() + 180; x += 10)
+        EXPECT_TRUE(recorder.painted.contains(QPoint(x, 247))) << x;
 }
 
 }  // namespace
