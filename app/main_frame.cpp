@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -14,12 +16,20 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 
+#include <algorithm>
+
+#include "app/lock_keys.h"
 #include "view/message_box_sink.h"
 #include "view/tovask_view.h"
+
+namespace {
+const char* const kLockNames[3] = {"CAP", "NUM", "SCRL"};
+}  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
@@ -44,16 +54,32 @@ CMainFrame::CMainFrame() : m_doc(std::make_unique<CTovaskDoc>())
     CreateActions();
     auto* idle = new QLabel("For Help, press F1");
     statusBar()->addWidget(idle, 1);
-    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
-        auto* pane = new QLabel(indicator);
-        pane->setMinimumWidth(36);
+    for (int i = 0; i < 3; ++i) {
+        auto* pane = new QLabel(kLockNames[i]);
+        pane->setMinimumWidth(std::max(36, pane->fontMetrics().horizontalAdvance("SCRL") + 12));
         pane->setAlignment(Qt::AlignCenter);
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar()->addPermanentWidget(pane);
+        m_lockPanes[i] = pane;
     }
+    // The indicators follow the lock keys where the platform reports them.
+    auto* lockTimer = new QTimer(this);
+    connect(lockTimer, &QTimer::timeout, this, &CMainFrame::UpdateLockIndicators);
+    lockTimer->start(250);
+    UpdateLockIndicators();
     setAcceptDrops(true);
     LoadRecentFiles();
     UpdateTitle();
+}
+
+void CMainFrame::UpdateLockIndicators()
+{
+    const std::optional<LockKeyState> state = QueryLockKeys();
+    if (!state)
+        return;
+    const bool on[3] = {state->capsLock, state->numLock, state->scrollLock};
+    for (int i = 0; i < 3; ++i)
+        m_lockPanes[i]->setText(on[i] ? kLockNames[i] : QString());
 }
 
 CMainFrame::~CMainFrame()
@@ -115,8 +141,15 @@ void CMainFrame::CreateActions()
         auto* a = new QAction(this);
         a->setStatusTip("Open this document");
         connect(a, &QAction::triggered, this, [this, i] {
-            if (i < m_recent.size())
-                OpenFile(m_recent[i]);
+            if (i >= m_recent.size())
+                return;
+            // An entry that can no longer be opened leaves the list.
+            const QString path = m_recent[i];
+            if (!OpenFile(path)) {
+                m_recent.removeAll(path);
+                StoreRecentFiles();
+                UpdateRecentMenu();
+            }
         });
         m_recentActions.push_back(a);
         file->addAction(a);

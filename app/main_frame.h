@@ -6,11 +6,13 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 
 #include "model/tovask_doc.h"
 
 class QAction;
+class QLabel;
 class QToolBar;
 class CTovaskView;
 
@@ -53,6 +55,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void UpdateLockIndicators();
     void CreateActions();
     void AddRecentFile(const QString& path);
     void LoadRecentFiles();
@@ -64,5 +67,6 @@ private:
     CTovaskView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;
     QStringList m_recent;
+    std::array<QLabel*, 3> m_lockPanes{};
     QList<QAction*> m_recentActions;
 };

@@ -187,6 +187,14 @@ TEST_F(FrameTest, TitleAndRecentEntriesFollowTheFiles)
     first->trigger();
     EXPECT_EQ(frame->windowTitle(), "card.mtl - Tovask");
     EXPECT_TRUE(sink.messages.empty());
+
+    // An entry whose file has gone is reported by name and leaves the list.
+    ASSERT_TRUE(QFile::remove(path));
+    frame->RecentActions().first()->trigger();
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("card.mtl"), std::string::npos);
+    EXPECT_TRUE(frame->RecentFiles().isEmpty());
+    EXPECT_EQ(frame->RecentActions().first()->text(), "Recent File");
 }
 
 }  // namespace
