@@ -84,8 +84,14 @@ std::unique_ptr<IKbPlatform> CreateSystemKbPlatform();
 class IKbLine {
 public:
     virtual ~IKbLine() = default;
-    // The next byte from the reader; 0 when none came in time.
-    virtual std::uint8_t ReadData() = 0;
+    // The next byte from the reader; false when none came in time.
+    virtual bool Read(std::uint8_t& value) = 0;
+    // The next byte, or 0 when none came in time.
+    std::uint8_t ReadData()
+    {
+        std::uint8_t value = 0;
+        return Read(value) ? value : 0;
+    }
     // Hands one byte to the keyboard; false when it could not be sent in time.
     virtual bool WriteData(std::uint8_t value) = 0;
 };
@@ -96,7 +102,8 @@ namespace kbProtocol {
 bool SendWithAck(IKbLine& line, std::uint8_t value);
 // 0 = reader found (identity filled in), 1 = no reader.
 int DetectReader(IKbLine& line, KbIdentity& identity);
-// Block k into buffer (32 data bytes and the check byte); true when the check holds.
+// Block k into buffer (32 data bytes and the check byte); true when all 66
+// nibble bytes came and the check holds.
 bool ReadMemoryBlock(IKbLine& line, std::uint8_t block, KbBlockBuffer& buffer, KbIdentity& identity);
 // The first 32 bytes of buffer into block k; true when the reader's reply says so.
 bool WriteMemoryBlock(IKbLine& line, std::uint8_t block, const KbBlockBuffer& buffer, KbIdentity& identity);

@@ -83,15 +83,19 @@ bool ReadMemoryBlock(IKbLine& line, std::uint8_t block, KbBlockBuffer& buffer, K
     if (DetectReader(line, identity) != 0)
         return false;
     SendOffset(line, kbByte::readBlock, block);
-    std::uint8_t reply[blockReplyBytes];
-    for (std::uint8_t& b : reply)
-        b = line.ReadData();
+    // A reader that falls silent would otherwise pass for a block of zeros,
+    // whose check holds.
+    std::uint8_t reply[blockReplyBytes] = {};
+    bool complete = true;
+    for (int i = 0; i < blockReplyBytes; ++i)
+        if (!line.Read(reply[i]) && i < 2 * static_cast<int>(buffer.size()))
+            complete = false;
     std::uint8_t check = 0;
     for (std::size_t i = 0; i < buffer.size(); ++i) {
         buffer[i] = static_cast<std::uint8_t>((reply[2 * i] & 0x0F) << 4 | (reply[2 * i + 1] & 0x0F));
         check ^= buffer[i];
     }
-    return check == 0;
+    return complete && check == 0;
 }
 
 bool WriteMemoryBlock(IKbLine& line, std::uint8_t block, const KbBlockBuffer& buffer, KbIdentity& identity)
@@ -120,15 +124,14 @@ namespace {
 class StreamLine : public IKbLine {
 public:
     explicit StreamLine(IKbByteStream& stream) : m_stream(stream) {}
-    std::uint8_t ReadData() override
+    bool Read(std::uint8_t& value) override
     {
         if (broken)
-            return 0;
-        std::uint8_t value = 0;
+            return false;
         const int got = m_stream.Read(value);
         if (got < 0)
             broken = true;
-        return got > 0 ? value : 0;
+        return got > 0;
     }
     bool WriteData(std::uint8_t value) override
     {

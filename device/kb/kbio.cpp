@@ -46,15 +46,20 @@ void CKBIO::UnmaskInterrupts()
     m_masked = false;
 }
 
-std::uint8_t CKBIO::ReadData()
+std::uint8_t CKBIO::ReadData() { return m_line.ReadData(); }
+
+bool CKBIO::ReadByte(std::uint8_t& value)
 {
     IKbPorts* ports = DirectPorts();
     if (!ports)
-        return 0;
-    for (int i = 0; i < readPolls; ++i)
-        if (ports->In(kbPort::status) & kbPort::outputFull)
-            return ports->In(kbPort::data);
-    return 0;
+        return false;
+    for (int i = 0; i < readPolls; ++i) {
+        if (ports->In(kbPort::status) & kbPort::outputFull) {
+            value = ports->In(kbPort::data);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CKBIO::WriteData(std::uint8_t value)

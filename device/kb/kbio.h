@@ -61,7 +61,7 @@ private:
     class PortLine : public IKbLine {
     public:
         explicit PortLine(CKBIO& link) : m_link(link) {}
-        std::uint8_t ReadData() override { return m_link.ReadData(); }
+        bool Read(std::uint8_t& value) override { return m_link.ReadByte(value); }
         bool WriteData(std::uint8_t value) override { return m_link.WriteData(value); }
 
     private:
@@ -70,6 +70,7 @@ private:
 
     // The controller's ports, only for direct access.
     IKbPorts* DirectPorts();
+    bool ReadByte(std::uint8_t& value);
     // 0: done, 1: the driver returned no bytes, 2: the call failed or there is no driver.
     int DriverRequest(std::uint8_t operation, std::uint8_t block, std::uint8_t* out);
 

@@ -1,0 +1,184 @@
+// Write into MR and Read from MR over the keyboard port, against the
+// simulated controller (direct access) and the simulated driver.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "device/kb/kbio.h"
+#include "device/transfer.h"
+#include "sim/kb_reader.h"
+#include "tests/device/com_test_support.h"
+
+namespace {
+
+struct Ps2Rig {
+    explicit Ps2Rig(int platformId) : platform(memory, platformId)
+    {
+        EXPECT_EQ(kb.Open(), CKBIO::OpenResult::Ok);
+        doc.record.formatFields[0].text = "K";
+        doc.record.formatFields[0].enabled = 1;
+        doc.record.outputDelay = 9;
+    }
+    bool MemoryHoldsDocument() const
+    {
+        return memory.Image() == doc.image && memory.Trailer() == doc.imageTrailer;
+    }
+    SimReaderMemory memory;
+    SimKbPlatform platform;
+    CKBIO kb{platform};
+    CTovaskDoc doc;
+    RecordingHost host;
+    RecordingMessageSink sink;
+    RecordingSleeper sleeper;
+    TransferContext ctx{doc, host, sink, sleeper, portKindPS2, false, nullptr, &kb, nullptr};
+};
+
+const std::vector<std::string> writingNotices{msg::ps2Writing, ""};
+const std::vector<std::string> readingNotices{msg::ps2Reading, ""};
+
+TEST(Ps2Write, DirectAccessWritesThreeBlocksWithWaits)
+{
+    Ps2Rig rig(kbPlatformDirect);
+    rig.platform.controller.masterMask = 0x80;
+    rig.platform.controller.slaveMask = 0x01;
+    WriteOverPS2(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::writingOk});
+    EXPECT_TRUE(rig.MemoryHoldsDocument());
+    EXPECT_EQ(rig.memory.Image()[imageOffset::outputDelay], 9);
+    EXPECT_EQ(rig.sleeper.waits, (std::vector<int>{200, 200, 200}));
+    EXPECT_EQ(rig.host.busyNotices, writingNotices);
+    EXPECT_EQ(rig.host.redraws, 1);
+    // One handshake by the procedure and one inside each block write.
+    int identifies = 0;
+    for (const auto& b : rig.platform.reader.line)
+        identifies += b.fromHost && b.value == kbByte::identify;
+    EXPECT_EQ(identifies, 4);
+    EXPECT_EQ(rig.platform.controller.unmaskedSends, 0);
+    EXPECT_EQ(rig.platform.controller.masterMask, 0x80);
+    EXPECT_EQ(rig.platform.controller.slaveMask, 0x01);
+}
+
+TEST(Ps2Write, DriverAccessHasNoWaits)
+{
+    Ps2Rig rig(kbPlatformDriver);
+    WriteOverPS2(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::writingOk});
+    EXPECT_TRUE(rig.MemoryHoldsDocument());
+    EXPECT_TRUE(rig.sleeper.waits.empty());
+    EXPECT_EQ(rig.platform.driver.requests,
+              (std::vector<SimKbDriver::Request>{{2, 0}, {3, 61}, {3, 62}, {3, 63}}));
+}
+
+TEST(Ps2Write, DetectionFailures)
+{
+    Ps2Rig refused(kbPlatformDriver);
+    refused.platform.driver.refuse = true;
+    WriteOverPS2(refused.ctx);
+    EXPECT_EQ(refused.sink.messages, std::vector<std::string>{msg::ps2WriteNoDriver});
+    EXPECT_TRUE(refused.host.busyNotices.empty());
+
+    Ps2Rig silent(kbPlatformDriver);
+    silent.platform.driver.silent = true;
+    WriteOverPS2(silent.ctx);
+    EXPECT_EQ(silent.sink.messages, std::vector<std::string>{msg::ps2WriteNotDetected});
+
+    Ps2Rig absent(kbPlatformDirect);
+    absent.platform.reader.answerLimit = 0;
+    WriteOverPS2(absent.ctx);
+    EXPECT_EQ(absent.sink.messages, std::vector<std::string>{msg::ps2WriteNotDetected});
+    EXPECT_TRUE(absent.host.busyNotices.empty());
+
+    // A platform with neither access method sends nothing and says so.
+    Ps2Rig other(3);
+    WriteOverPS2(other.ctx);
+    EXPECT_EQ(other.sink.messages, std::vector<std::string>{msg::ps2WriteNoDriver});
+    EXPECT_EQ(other.memory.imageWrites, 0);
+
+    Ps2Rig panel(kbPlatformDriver);
+    panel.host.acceptPanel = false;
+    WriteOverPS2(panel.ctx);
+    EXPECT_TRUE(panel.sink.messages.empty());
+    EXPECT_TRUE(panel.platform.driver.requests.empty());
+}
+
+TEST(Ps2Write, FailedBlockStillSendsTheRestThenReportsError)
+{
+    Ps2Rig rig(kbPlatformDriver);
+    rig.platform.driver.failWrites[62] = 1;
+    WriteOverPS2(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::writingError});
+    EXPECT_EQ(rig.platform.driver.requests.size(), 4u);
+    EXPECT_TRUE(std::equal(rig.doc.imageTrailer.begin(), rig.doc.imageTrailer.end(), rig.memory.Block(63)));
+    EXPECT_TRUE(std::equal(rig.doc.image.begin(), rig.doc.image.begin() + 32, rig.memory.Block(61)));
+    EXPECT_EQ(rig.host.busyNotices, writingNotices);
+}
+
+TEST(Ps2Read, DirectAccessReadsBothBlocks)
+{
+    Ps2Rig rig(kbPlatformDirect);
+    ConfigImage image = DefaultImage();
+    image[imageOffset::outputDelay] = 0x21;
+    rig.memory.SetImage(image);
+    ReadOverPS2(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::readingOk});
+    EXPECT_EQ(rig.doc.image, image);
+    EXPECT_EQ(rig.doc.record.outputDelay, 0x21);
+    EXPECT_EQ(rig.host.panelUpdates, 1);
+    EXPECT_EQ(rig.sleeper.waits, (std::vector<int>{200, 200}));
+    EXPECT_EQ(rig.host.busyNotices, readingNotices);
+    EXPECT_EQ(rig.host.redraws, 1);
+}
+
+TEST(Ps2Read, Block61OnThirdTryBlock62NeverThenResetImage)
+{
+    Ps2Rig rig(kbPlatformDriver);
+    rig.platform.driver.failReads[61] = 2;
+    rig.platform.driver.failReads[62] = -1;
+    rig.doc.image[5] = 0x12;
+    const TemplateRecord before = rig.doc.record;
+    ReadOverPS2(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{"Data Read Error, Count=62"});
+    EXPECT_EQ(rig.sleeper.waits, std::vector<int>(3 + 5, 200));
+    EXPECT_EQ(rig.doc.image, DefaultImage());
+    EXPECT_EQ(rig.doc.imageTrailer, DefaultTrailer());
+    EXPECT_EQ(rig.doc.record, before);
+    EXPECT_EQ(rig.host.busyNotices, readingNotices);
+    EXPECT_EQ(rig.host.panelUpdates, 0);
+}
+
+TEST(Ps2Read, DetectionFailuresUseTheReadTexts)
+{
+    Ps2Rig refused(kbPlatformDriver);
+    refused.platform.driver.refuse = true;
+    ReadOverPS2(refused.ctx);
+    EXPECT_EQ(refused.sink.messages, std::vector<std::string>{msg::ps2ReadNoDriver});
+
+    Ps2Rig silent(kbPlatformDriver);
+    silent.platform.driver.silent = true;
+    ReadOverPS2(silent.ctx);
+    EXPECT_EQ(silent.sink.messages, std::vector<std::string>{msg::ps2ReadNotDetected});
+    EXPECT_TRUE(silent.host.busyNotices.empty());
+}
+
+TEST(Ps2Transfers, ReaderFallingSilentMidBlockEndsInMessages)
+{
+    Ps2Rig write(kbPlatformDirect);
+    // Detection by the procedure (11 host bytes answered), then silence in block 61.
+    write.platform.reader.answerLimit = 1 + 1 + 3 + 20;
+    WriteOverPS2(write.ctx);
+    EXPECT_EQ(write.sink.messages, std::vector<std::string>{msg::writingError});
+    EXPECT_EQ(write.host.busyNotices, writingNotices);
+    EXPECT_EQ(write.platform.controller.masterMask, 0xB8);
+
+    Ps2Rig read(kbPlatformDirect);
+    // Silent from the block's high offset byte on: the time-outs must not
+    // pass for a block of zeros.
+    read.platform.reader.answerLimit = 1 + 1 + 2;
+    ReadOverPS2(read.ctx);
+    EXPECT_EQ(read.sink.messages, std::vector<std::string>{"Data Read Error, Count=61"});
+    EXPECT_EQ(read.sleeper.waits, std::vector<int>(5, 200));
+    EXPECT_EQ(read.doc.image, DefaultImage());
+}
+
+}  // namespace
