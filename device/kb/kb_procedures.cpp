@@ -58,6 +58,21 @@ bool ReadBlock(TransferContext& ctx, CKBIO& kb, std::uint8_t block)
 
 }  // namespace
 
+bool ReportKbOpen(CKBIO::OpenResult result, IMessageSink& sink)
+{
+    switch (result) {
+    case CKBIO::OpenResult::Ok:
+        return true;
+    case CKBIO::OpenResult::NoSystemInfo:
+        sink.ShowMessage(kbmsg::wrongSystemInfo);
+        return false;
+    case CKBIO::OpenResult::NoDriver:
+        sink.ShowMessage(kbmsg::cantOpenDriver, IMessageSink::Icon::Error);
+        return false;
+    }
+    return false;
+}
+
 void WriteOverPS2(TransferContext& ctx)
 {
     if (!ctx.host.UpdateTemplateFromPanel())

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "device/kb/kb_io.h"
+#include "model/message_sink.h"
 
 namespace kbmsg {
 constexpr const char* wrongSystemInfo = "Get wrong system information\nExit.Then, try again please";
@@ -82,3 +83,8 @@ private:
     std::uint8_t m_savedMaster = 0;
     std::uint8_t m_savedSlave = 0;
 };
+
+// Start-up's part of opening the link: shows the text for a failed Open
+// (the driver's with a stop icon) and returns false, upon which the caller
+// ends the run with exit code 0.
+bool ReportKbOpen(CKBIO::OpenResult result, IMessageSink& sink);

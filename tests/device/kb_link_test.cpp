@@ -59,6 +59,13 @@ TEST(KbLinkOpen, PlatformAndDriverOutcomes)
     CKBIO c(noDriver);
     EXPECT_EQ(c.Open(), CKBIO::OpenResult::NoDriver);
     EXPECT_EQ(c.DetectReaderByDriver(), 2);
+
+    RecordingMessageSink sink;
+    EXPECT_TRUE(ReportKbOpen(CKBIO::OpenResult::Ok, sink));
+    EXPECT_FALSE(ReportKbOpen(CKBIO::OpenResult::NoSystemInfo, sink));
+    EXPECT_FALSE(ReportKbOpen(CKBIO::OpenResult::NoDriver, sink));
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{"Get wrong system information\nExit.Then, try again please",
+                                                       "Can't open the KB driver"}));
 }
 
 TEST(KbLinkDirect, IdentifyAnswerFifthByteAndUpperNibbles)
