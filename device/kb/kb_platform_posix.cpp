@@ -31,21 +31,22 @@ std::unique_ptr<SerioStream> SerioStream::Open(const std::string& path)
     return std::make_unique<SerioStream>(fd);
 }
 
-bool SerioStream::Wait(short events, int timeoutMs)
+int SerioStream::Poll(short events, int timeoutMs)
 {
     pollfd p{m_fd, events, 0};
     int n;
     do {
         n = ::poll(&p, 1, timeoutMs);
     } while (n < 0 && errno == EINTR);
-    if (n <= 0)
-        return false;
-    return (p.revents & events) != 0;
+    if (n < 0)
+        return -1;
+    return n == 0 ? 0 : p.revents;
 }
 
 bool SerioStream::Write(std::uint8_t value)
 {
-    if (!Wait(POLLOUT, m_writeTimeoutMs))
+    const int ready = Poll(POLLOUT, m_writeTimeoutMs);
+    if (ready <= 0 || !(ready & POLLOUT))
         return false;
     ssize_t n;
     do {
@@ -56,17 +57,11 @@ bool SerioStream::Write(std::uint8_t value)
 
 int SerioStream::Read(std::uint8_t& value)
 {
-    pollfd p{m_fd, POLLIN, 0};
-    int n;
-    do {
-        n = ::poll(&p, 1, m_readTimeoutMs);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-        return -1;
-    if (n == 0)
-        return 0;
-    if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
-        return -1;
+    const int ready = Poll(POLLIN, m_readTimeoutMs);
+    if (ready <= 0)
+        return ready;
+    if (!(ready & POLLIN))
+        return -1;  // hung up or failed with nothing left to read
     ssize_t got;
     do {
         got = ::read(m_fd, &value, 1);

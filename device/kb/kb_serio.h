@@ -29,7 +29,8 @@ public:
     int Read(std::uint8_t& value) override;
 
 private:
-    bool Wait(short events, int timeoutMs);
+    // The events that are ready, 0 after the time-out, -1 on failure.
+    int Poll(short events, int timeoutMs);
 
     int m_fd;
     int m_readTimeoutMs;
