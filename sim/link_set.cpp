@@ -2,6 +2,9 @@
 
 #include "device/com/com_port.h"
 #include "device/usb/usb_port.h"
+#include "device/kb/kbio.h"
+#include "device/kb/kb_io.h"
+#include "sim/kb_reader.h"
 #include "sim/reader_memory.h"
 #include "sim/serial_reader.h"
 #include "sim/usb_reader.h"
@@ -24,6 +27,12 @@ LinkSet::LinkSet(int portKind, bool simulate, const std::string& devicePath)
         } else {
             m_usb = std::make_unique<CUSBport>();
         }
+    } else if (portKind == portKindPS2) {
+        if (simulate)
+            m_kbPlatform = std::make_unique<SimKbPlatform>(*m_memory, kbPlatformDriver);
+        else
+            m_kbPlatform = CreateSystemKbPlatform();
+        m_kb = std::make_unique<CKBIO>(*m_kbPlatform);
     }
 }
 
@@ -31,6 +40,7 @@ LinkSet::~LinkSet()
 {
     m_com.reset();
     m_usb.reset();
+    m_kb.reset();
     if (m_simSerial) {
         m_simSerial->Stop();
         ClearComDeviceOverrides();
@@ -58,6 +68,9 @@ LinkSet::StartResult LinkSet::Start(IMessageSink& sink)
         m_com->ClosePort();
         return StartResult::Ok;
     }
+    // The keyboard-port link stays open for the whole run.
+    if (m_kb && !ReportKbOpen(m_kb->Open(), sink))
+        return StartResult::Fatal;
     return StartResult::Ok;
 }
 
@@ -66,6 +79,6 @@ void LinkSet::Fill(TransferContext& ctx)
     ctx.portKind = m_portKind;
     ctx.comPortReady = m_comPortReady;
     ctx.com = m_com.get();
-    ctx.kb = nullptr;
+    ctx.kb = m_kb.get();
     ctx.usb = m_usb.get();
 }

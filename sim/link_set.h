@@ -12,6 +12,7 @@
 class SimReaderMemory;
 class SimSerialReader;
 class SimUsbReader;
+class IKbPlatform;
 
 class LinkSet {
 public:
@@ -39,8 +40,7 @@ public:
     void Fill(TransferContext& ctx);
 
     CComPort* Com() { return m_com.get(); }
-    // The keyboard-port link is not part of this build yet.
-    CKBIO* Kb() { return nullptr; }
+    CKBIO* Kb() { return m_kb.get(); }
     CUSBport* Usb() { return m_usb.get(); }
     SimReaderMemory* Memory() { return m_memory.get(); }
     // The simulated serial reader, for swipes; null unless simulating a COM port.
@@ -57,4 +57,6 @@ private:
     std::unique_ptr<CComPort> m_com;
     std::unique_ptr<SimUsbReader> m_simUsb;
     std::unique_ptr<CUSBport> m_usb;
+    std::unique_ptr<IKbPlatform> m_kbPlatform;
+    std::unique_ptr<CKBIO> m_kb;
 };

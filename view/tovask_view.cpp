@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "model/diagram_tables.h"
 #include "view/message_box_sink.h"
@@ -211,7 +212,9 @@ void CTovaskView::InitialUpdate(int portKind)
             m_portName = "PS2";
         if (m_links && m_links->PortKind() == m_portKind) {
             // A COM port is opened and closed at once to see that it can be used.
-            m_links->Start(MessageSink());
+            // A link that cannot be used at all (no keyboard-port driver) ends the program.
+            if (m_links->Start(MessageSink()) == LinkSet::StartResult::Fatal)
+                std::exit(0);
             m_comPortReady = m_links->ComPortReady();
         }
         if (IsComPortKind(m_portKind)) {
