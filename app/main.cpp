@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QStringList>
 
+#include <cstdio>
+
 #include "app/main_frame.h"
 #include "app/set_port_dialog.h"
 #include "sim/link_set.h"
@@ -18,9 +20,16 @@ int main(int argc, char** argv)
     QStringList files;
     bool simulate = false;
     bool screenshot = false;
+    SimFaultSwitch fault;
     for (const QString& arg : QApplication::arguments().mid(1)) {
         if (arg == "--simulate")
             simulate = true;
+        else if (arg.startsWith("--fault=")) {
+            if (!ParseSimFault(arg.mid(8).toStdString(), fault)) {
+                std::fprintf(stderr, "tovask: unknown fault '%s': use %s\n", qPrintable(arg.mid(8)), SimFaultNames());
+                return 2;
+            }
+        }
         else if (arg.startsWith("--screenshot="))
             screenshot = true;
         else if (!arg.startsWith("--"))
@@ -37,6 +46,10 @@ int main(int argc, char** argv)
         portKind = choice.selectedIndex;
     }
     LinkSet links(portKind, simulate);
+    // A fault the link cannot have (cts-low on USB, say) is ignored.
+    if (fault.fault != SimFault::None && !links.SetFault(fault))
+        std::fprintf(stderr, "tovask: the fault '%s' does not apply to this link; the simulated reader behaves\n",
+                     SimFaultName(fault).c_str());
 
     CMainFrame frame;
     frame.View().SetLinks(&links);

@@ -84,7 +84,11 @@ void CMainFrame::UpdateLockIndicators()
 
 CMainFrame::~CMainFrame()
 {
+    // The view refers to the document: it goes first, before the members
+    // (the document among them) and long before QWidget deletes the children.
     m_doc->SetView(nullptr);
+    delete m_view;
+    m_view = nullptr;
 }
 
 void CMainFrame::CreateActions()

@@ -13,18 +13,22 @@ bool LoadTemplateFile(const std::string& path, ConfigImage& image);
 namespace {
 
 const char* kWriteHelp =
-    "Usage: tovask-cli write FILE --port PORT [--simulate]\n"
+    "Usage: tovask-cli write FILE --port PORT [--simulate [--fault=NAME]]\n"
     "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
     "  --port PORT   USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
     "  --simulate    use the built-in simulated reader\n"
+    "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
+    "                refuse[=N], vanish, cts-low\n"
     "Exit code 0 on \"programmable MR writing OK, Check MR data please !\", 1 otherwise.\n";
 
 const char* kReadHelp =
-    "Usage: tovask-cli read --port PORT -o FILE [--simulate]\n"
+    "Usage: tovask-cli read --port PORT -o FILE [--simulate [--fault=NAME]]\n"
     "Reads the reader's template and saves it to FILE.\n"
     "  --port PORT   USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
     "  -o FILE       where to save the template (64 bytes)\n"
     "  --simulate    use the built-in simulated reader\n"
+    "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
+    "                refuse[=N], vanish, cts-low\n"
     "Exit code 0 on \"programmable MR reading OK!\", 1 otherwise.\n";
 
 // Messages go to standard output, one per line, as the editor would show them.
@@ -72,6 +76,7 @@ struct Options {
     std::string out;
     std::string port;
     bool simulate = false;
+    SimFaultSwitch fault;
 };
 
 // Parses the options of write (needFile) or read (needOut); prints usage on error.
@@ -88,6 +93,12 @@ std::optional<Options> Parse(const std::vector<std::string>& args, bool isWrite,
         }
         if (a == "--simulate") {
             o.simulate = true;
+        } else if (a.rfind("--fault=", 0) == 0) {
+            if (!ParseSimFault(a.substr(8), o.fault)) {
+                std::cerr << "tovask-cli: unknown fault '" << a.substr(8) << "': use " << SimFaultNames() << '\n';
+                code = exitUsage;
+                return std::nullopt;
+            }
         } else if ((a == "--port" || a == "-p") && i + 1 < args.size()) {
             o.port = args[++i];
         } else if (!isWrite && (a == "-o" || a == "--output") && i + 1 < args.size()) {
@@ -99,6 +110,11 @@ std::optional<Options> Parse(const std::vector<std::string>& args, bool isWrite,
             code = exitUsage;
             return std::nullopt;
         }
+    }
+    if (o.fault.fault != SimFault::None && !o.simulate) {
+        std::cerr << "tovask-cli: --fault needs --simulate\n";
+        code = exitUsage;
+        return std::nullopt;
     }
     if (o.port.empty() || (isWrite ? o.file.empty() : o.out.empty())) {
         std::cerr << help;
@@ -126,6 +142,10 @@ int Transfer(const Options& o, bool isWrite)
         return exitUsage;
     }
     LinkSet links(portKind, o.simulate, devicePath);
+    if (o.fault.fault != SimFault::None && !links.SetFault(o.fault)) {
+        std::cerr << "tovask-cli: the fault '" << SimFaultName(o.fault) << "' cannot happen on " << o.port << '\n';
+        return exitUsage;
+    }
     PrintingSink sink;
     if (links.Start(sink) != LinkSet::StartResult::Ok)
         return exitFailed;

@@ -49,6 +49,15 @@ LinkSet::~LinkSet()
 
 LinkSet::StartResult LinkSet::Start(IMessageSink& sink)
 {
+    struct ApplyOnReturn {
+        LinkSet& links;
+        ~ApplyOnReturn()
+        {
+            links.m_started = true;
+            links.ApplyFault();
+        }
+    } apply{*this};
+
     if (IsComPortKind(m_portKind)) {
         const int n = m_portKind - 1;
         if (m_simSerial) {
@@ -56,7 +65,7 @@ LinkSet::StartResult LinkSet::Start(IMessageSink& sink)
                 sink.ShowMessage("The simulated reader could not start: " + m_simSerial->ErrorText());
                 return StartResult::Fatal;
             }
-            SetComDeviceOverride(n, m_simSerial->SlavePath());
+            SetComDeviceOverride(n, m_simSerial->DevicePath());
         } else if (!m_devicePath.empty()) {
             SetComDeviceOverride(n, m_devicePath);
         }
@@ -81,4 +90,58 @@ void LinkSet::Fill(TransferContext& ctx)
     ctx.com = m_com.get();
     ctx.kb = m_kb.get();
     ctx.usb = m_usb.get();
+}
+
+bool LinkSet::SetFault(const SimFaultSwitch& fault)
+{
+    if (!m_simulate || !SimFaultApplies(fault.fault, m_portKind))
+        return false;
+    m_fault = fault;
+    if (m_started)
+        ApplyFault();
+    return true;
+}
+
+void LinkSet::ApplyFault()
+{
+    const SimFault f = m_fault.fault;
+    if (m_simSerial) {
+        SimSerialReader::Faults faults;
+        faults.stopMidway = f == SimFault::StopMidway;
+        faults.lateMs = f == SimFault::Late ? 400 : 0;
+        if (f == SimFault::Garble) {
+            faults.garbleIndex = 21;       // a data character of the reply
+            faults.garbleFrameIndex = 20;  // a data character of the image frame
+        }
+        m_simSerial->SetFaults(faults);
+        m_simSerial->SetHoldCts(f == SimFault::CtsLow);
+        m_simSerial->SetUnplugged(f == SimFault::Vanish);
+    }
+    if (m_simUsb) {
+        SimUsbReader& usb = *m_simUsb;
+        usb.stopAtReport = f == SimFault::StopMidway ? 5 : -1;
+        usb.refuseReport = f == SimFault::Refuse ? m_fault.n : -1;
+        usb.vanishAfterSearch = f == SimFault::Vanish;
+        usb.unplugged = false;
+        if (f == SimFault::Garble)
+            usb.alterReadBack = [](std::vector<std::uint8_t>& bytes) { bytes[10] ^= 0x01; };
+        else
+            usb.alterReadBack = nullptr;
+    }
+    if (auto* platform = dynamic_cast<SimKbPlatform*>(m_kbPlatform.get())) {
+        SimKbDriver& driver = platform->driver;
+        driver.failReads.clear();
+        driver.failWrites.clear();
+        driver.silent = f == SimFault::Vanish;
+        if (f == SimFault::StopMidway) {
+            // Block 61 goes through, then the reader answers no more.
+            driver.failReads[62] = -1;
+            driver.failWrites[62] = -1;
+            driver.failWrites[63] = -1;
+        } else if (f == SimFault::Garble) {
+            // The driver finds one block with a bad check byte.
+            driver.failReads[61] = 1;
+            driver.failWrites[62] = 1;
+        }
+    }
 }

@@ -8,6 +8,7 @@
 
 #include "device/transfer.h"
 #include "model/message_sink.h"
+#include "sim/fault_switch.h"
 
 class SimReaderMemory;
 class SimSerialReader;
@@ -45,13 +46,24 @@ public:
     SimReaderMemory* Memory() { return m_memory.get(); }
     // The simulated serial reader, for swipes; null unless simulating a COM port.
     SimSerialReader* SimSerial() { return m_simSerial.get(); }
+    SimUsbReader* SimUsb() { return m_simUsb.get(); }
+
+    // Makes the simulated reader misbehave, from the next command on; None
+    // puts it right again. Set before Start, it takes effect once the start
+    // checks have found the reader. False when not simulating or when the
+    // fault cannot happen on this link.
+    bool SetFault(const SimFaultSwitch& fault);
+    const SimFaultSwitch& Fault() const { return m_fault; }
 
 private:
+    void ApplyFault();
 
     int m_portKind;
     bool m_simulate;
     std::string m_devicePath;
     bool m_comPortReady = false;
+    bool m_started = false;
+    SimFaultSwitch m_fault;
     std::unique_ptr<SimReaderMemory> m_memory;
     std::unique_ptr<SimSerialReader> m_simSerial;
     std::unique_ptr<CComPort> m_com;

@@ -50,6 +50,10 @@ void SimSerialReader::Take(std::uint8_t b)
         OnCommand(b);
         return;
     case State::Data:
+        if (m_faults.stopMidway && m_data.size() >= dataCharacters / 2)
+            return;
+        if (static_cast<int>(m_data.size()) == m_faults.garbleFrameIndex)
+            b ^= 0x01;
         if (!IsNibbleCharacter(b)) {
             // A broken frame: drop it and look at this byte afresh.
             ++m_framesRejected;
@@ -75,6 +79,8 @@ void SimSerialReader::OnCommand(std::uint8_t code)
         std::vector<std::uint8_t> reply = BuildReply(m_memory.Image());
         if (m_faults.garbleIndex >= 0 && m_faults.garbleIndex < static_cast<int>(reply.size()))
             reply[m_faults.garbleIndex] ^= 0x01;
+        if (m_faults.stopMidway)
+            reply.resize(reply.size() / 2);
         m_pending.push_back({std::move(reply), NowMs() + std::max(m_faults.lateMs, 0)});
     } else if (code == imageFollows) {
         m_data.clear();

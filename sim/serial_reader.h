@@ -25,6 +25,11 @@ public:
         bool silent = false;   // read requests get no answer
         int lateMs = 0;        // answers go out this long after the request
         int garbleIndex = -1;  // this byte of each reply has its low bit flipped
+        // This character of each data frame arrives with its low bit flipped.
+        int garbleFrameIndex = -1;
+        // Replies stop halfway; the reader stops listening halfway through
+        // a data frame and hears nothing more until the switch is off.
+        bool stopMidway = false;
     };
 
     // Opens the pseudo-terminal; see IsOpen and ErrorText.
@@ -35,8 +40,14 @@ public:
 
     bool IsOpen() const { return m_master >= 0; }
     const std::string& ErrorText() const { return m_error; }
-    // The device the program opens, e.g. "/dev/pts/3".
+    // The pseudo-terminal's own device, e.g. "/dev/pts/3".
     const std::string& SlavePath() const { return m_slavePath; }
+    // The name the program opens: a link to the slave side that disappears
+    // while the reader is unplugged.
+    const std::string& DevicePath() const { return m_devicePath; }
+    // Takes the reader's device name away (true) or brings it back (false).
+    // A port the program already has open stays usable.
+    void SetUnplugged(bool unplugged);
 
     // Handles every byte that has arrived and sends the answers that are due.
     void Pump();
@@ -87,6 +98,8 @@ private:
     int m_slaveHolder = -1;  // keeps the line up while the program has it closed
     int m_wake[2] = {-1, -1};
     std::string m_slavePath;
+    std::string m_linkFolder;
+    std::string m_devicePath;
     std::string m_error;
 
     mutable std::mutex m_mutex;

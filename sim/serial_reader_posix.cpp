@@ -61,6 +61,28 @@ SimSerialReader::SimSerialReader(SimReaderMemory& memory) : m_memory(memory)
     m_master = master;
     m_slaveHolder = holder;
     m_slavePath = name;
+
+    // The name handed to the program is a link in a folder of our own, so
+    // that unplugging can take it away.
+    char folder[] = "/tmp/tovask-sim-XXXXXX";
+    if (::mkdtemp(folder)) {
+        m_linkFolder = folder;
+        m_devicePath = m_linkFolder + "/ttySIM0";
+        if (::symlink(m_slavePath.c_str(), m_devicePath.c_str()) != 0)
+            m_devicePath = m_slavePath;
+    } else {
+        m_devicePath = m_slavePath;
+    }
+}
+
+void SimSerialReader::SetUnplugged(bool unplugged)
+{
+    if (m_linkFolder.empty())
+        return;
+    if (unplugged)
+        ::unlink(m_devicePath.c_str());
+    else if (::symlink(m_slavePath.c_str(), m_devicePath.c_str()) != 0 && errno != EEXIST)
+        m_error = Errno("symlink");
 }
 
 SimSerialReader::~SimSerialReader()
@@ -69,6 +91,10 @@ SimSerialReader::~SimSerialReader()
     for (int fd : {m_master, m_slaveHolder, m_wake[0], m_wake[1]})
         if (fd >= 0)
             ::close(fd);
+    if (!m_linkFolder.empty()) {
+        ::unlink(m_devicePath.c_str());
+        ::rmdir(m_linkFolder.c_str());
+    }
 }
 
 void SimSerialReader::PumpLocked()

@@ -15,6 +15,8 @@ void SimSerialReader::WriteAll(const std::uint8_t*, std::size_t) {}
 
 void SimSerialReader::SetHoldCts(bool) {}
 
+void SimSerialReader::SetUnplugged(bool) {}
+
 void SimSerialReader::Start() {}
 
 void SimSerialReader::Stop() {}

@@ -15,6 +15,7 @@ public:
     {
         ++m_owner.closes;
         --m_owner.openNow;
+        m_owner.DeviceClosed(m_info.isReader);
     }
     bool GetAttributes(HidAttributes& out) override
     {
@@ -64,15 +65,30 @@ bool SimUsbReader::Enumerate(std::vector<HidInterfaceInfo>& out)
     if (enumerateFails)
         return false;
     for (const SimHidInterface& i : interfaces)
-        out.push_back({i.path, i.vendorId, i.productId});
+        if (!(i.isReader && unplugged))
+            out.push_back({i.path, i.vendorId, i.productId});
     return true;
+}
+
+void SimUsbReader::DeviceClosed(bool reader)
+{
+    if (reader && vanishAfterSearch)
+        unplugged = true;
+}
+
+bool SimUsbReader::CountReport()
+{
+    const int n = m_sequenceReports++;
+    if (n == refuseReport)
+        return false;
+    return stopAtReport < 0 || n < stopAtReport;
 }
 
 std::unique_ptr<IHidDevice> SimUsbReader::Open(const std::string& path)
 {
     for (const SimHidInterface& i : interfaces)
         if (i.path == path)
-            return i.openable ? std::make_unique<SimHidDevice>(*this, i) : nullptr;
+            return i.openable && !(i.isReader && unplugged) ? std::make_unique<SimHidDevice>(*this, i) : nullptr;
     return nullptr;
 }
 
@@ -82,6 +98,10 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
     if (refuseAll || length != 9 || report[0] != 0x00)
         return false;
     const std::uint8_t code = report[1];
+    if (code == 0xE7 || code == 0xE6)
+        m_sequenceReports = 0;
+    if (!CountReport())
+        return false;
     if (code == 0xE3) {
         if (m_mode != Mode::Writing)
             return false;
@@ -130,6 +150,8 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
 bool SimUsbReader::GiveGetFeature(std::uint8_t* report, std::size_t length)
 {
     ++getReports;
+    if (!CountReport())
+        return false;
     if (length != 9 || m_mode != Mode::Reading || m_outPos + 8 > m_outgoing.size())
         return false;
     report[0] = 0x00;

@@ -43,6 +43,15 @@ public:
     int refuseDataReport = -1;
     // Refuse every set-feature report.
     bool refuseAll = false;
+    // Counted from the command report (0xE7 or 0xE6) that starts a sequence,
+    // every set-feature and get-feature report: refuse the n-th of every
+    // sequence (-1 none), or stop answering from the n-th on (-1 never).
+    int refuseReport = -1;
+    int stopAtReport = -1;
+    // The reader lets the search open it, then is gone: it cannot be opened
+    // and is no longer listed, until unplugged is cleared.
+    bool vanishAfterSearch = false;
+    bool unplugged = false;
     // Changes the 72 bytes the reader is about to deliver for a read.
     std::function<void(std::vector<std::uint8_t>&)> alterReadBack;
 
@@ -50,8 +59,15 @@ public:
     bool TakeSetFeature(const std::uint8_t* report, std::size_t length);
     bool GiveGetFeature(std::uint8_t* report, std::size_t length);
 
+    // Called by the open device when it is closed.
+    void DeviceClosed(bool reader);
+
 private:
+    // Counts one report of the current sequence; false when it is refused.
+    bool CountReport();
+
     SimReaderMemory& m_memory;
+    int m_sequenceReports = 0;
     enum class Mode { Idle, Writing, Reading } m_mode = Mode::Idle;
     std::vector<std::uint8_t> m_incoming;
     std::vector<std::uint8_t> m_outgoing;
