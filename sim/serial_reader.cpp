@@ -151,6 +151,9 @@ std::vector<std::uint8_t> SimSerialReader::BuildReply(const ConfigImage& image)
 void SimSerialReader::SetFaults(const Faults& faults)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    // A reader put right forgets the late answers it has not sent yet.
+    if (faults.lateMs <= 0 && m_faults.lateMs > 0)
+        m_pending.clear();
     m_faults = faults;
 }
 

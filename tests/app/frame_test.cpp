@@ -18,6 +18,8 @@
 #include <memory>
 
 #include "app/main_frame.h"
+#include "device/kb/kbio.h"
+#include "device/transfer.h"
 #include "view/message_box_sink.h"
 #include "view/tovask_view.h"
 
@@ -160,7 +162,19 @@ TEST_F(FrameTest, HelpTopicsOpensTheShippedGuide)
             if (auto* b = w->findChild<QTextBrowser*>())
                 browser = b;
     ASSERT_NE(browser, nullptr);
-    EXPECT_TRUE(browser->toPlainText().contains("Write into MR"));
+    const QString guide = browser->toPlainText();
+    EXPECT_TRUE(guide.contains("Write into MR"));
+    // The troubleshooting table explains every message a transfer or the
+    // start can end with (by its first line).
+    for (const char* text :
+         {msg::noComPortOpened, msg::cantOpenComPort, msg::cantOpenThisComPort, msg::writingOk, msg::writingError,
+          msg::readingOk, msg::wrongPacket, msg::comReadingError, msg::noUsbReader, msg::usbWritingDone,
+          msg::usbWritingError2, msg::usbReadingError, msg::ps2WriteNotDetected, msg::ps2WriteNoDriver,
+          msg::ps2ReadNotDetected, kbmsg::cantOpenDriver, kbmsg::wrongSystemInfo, "Data Read Error, Count=",
+          "Unexpected file format."}) {
+        const QString firstLine = QString(text).section('\n', 0, 0);
+        EXPECT_TRUE(guide.contains(firstLine)) << text;
+    }
     browser->window()->close();
     EXPECT_TRUE(sink.messages.empty());
 }

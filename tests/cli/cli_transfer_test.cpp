@@ -71,4 +71,28 @@ TEST_F(CliTransferTest, BadArguments)
     EXPECT_EQ(Cli("write " + Path("short.mtl") + " --port COM1 --simulate").code, 1);  // missing file
 }
 
+// A misbehaving simulated reader: the one message, exit code 1, no output
+// file; faults that cannot happen on the link, or without the simulator, are
+// usage errors.
+TEST_F(CliTransferTest, FaultSwitchesOfTheSimulatedReader)
+{
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    CliRun r = Cli("read --port USB -o " + Path("b.mtl") + " --simulate --fault=vanish");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "There is no programmable MR connected!\n");
+    EXPECT_FALSE(fs::exists(Path("b.mtl")));
+
+    r = Cli("write " + Path("a.mtl") + " --port COM2 --simulate --fault=cts-low");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "programmable MR writing error!\n");
+
+    r = Cli("read --port PS2 -o " + Path("b.mtl") + " --simulate --fault=stop");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "Data Read Error, Count=62\n");
+
+    EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port USB --simulate --fault=cts-low").code, 2);
+    EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port USB --fault=vanish").code, 2);
+    EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port USB --simulate --fault=melt").code, 2);
+}
+
 }  // namespace
