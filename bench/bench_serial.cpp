@@ -17,14 +17,6 @@
 
 namespace {
 
-class NullHost : public IProcedureHost {
-public:
-    bool UpdateTemplateFromPanel() override { return true; }
-    void UpdatePanelFromTemplate() override {}
-    void SetBusyNotice(const std::string&) override {}
-    void Redraw() override {}
-};
-
 class NullSink : public IMessageSink {
 public:
     void ShowMessage(const std::string& text, Icon) override { last = text; }
@@ -40,7 +32,7 @@ void RunCommand(benchmark::State& state, Procedure procedure, double fixedWaitsM
     SetComDeviceOverride(1, sim.SlavePath());
     CComPort com;
     CTovaskDoc doc;
-    NullHost host;
+    PanelessHost host;
     NullSink sink;
     RealSleeper sleeper;
     TransferContext ctx{doc, host, sink, sleeper, portKindCOM1, true, &com, nullptr, nullptr};

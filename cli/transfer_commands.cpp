@@ -43,16 +43,14 @@ public:
 };
 
 // The command-line tool has no panel: the record decoded from the file is the template.
-class CliHost : public IProcedureHost {
+class CliHost : public PanelessHost {
 public:
-    bool UpdateTemplateFromPanel() override { return true; }
-    void UpdatePanelFromTemplate() override {}
     void SetBusyNotice(const std::string& text) override
     {
+        PanelessHost::SetBusyNotice(text);
         if (!text.empty())
             std::cerr << text << std::endl;
     }
-    void Redraw() override {}
 };
 
 // USB, PS2, COM1..COM8 (any case) as a port kind, or COM1 for a device path; -1 for anything else.

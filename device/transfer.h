@@ -35,6 +35,20 @@ public:
     virtual void Redraw() = 0;
 };
 
+// A host with no panel (the command-line tool, fuzzing, benchmarks): the
+// record is the template as it stands; it counts what the procedures ask.
+class PanelessHost : public IProcedureHost {
+public:
+    bool UpdateTemplateFromPanel() override { return true; }
+    void UpdatePanelFromTemplate() override { ++panelUpdates; }
+    void SetBusyNotice(const std::string& text) override { busyNotice = text; }
+    void Redraw() override { ++redraws; }
+
+    int panelUpdates = 0;
+    int redraws = 0;
+    std::string busyNotice;  // the one shown now; empty when hidden
+};
+
 struct TransferContext {
     CTovaskDoc& doc;
     IProcedureHost& host;

@@ -39,15 +39,6 @@ private:
     bool m_open = false;
 };
 
-class QuietHost : public IProcedureHost {
-public:
-    bool UpdateTemplateFromPanel() override { return true; }
-    void UpdatePanelFromTemplate() override { ++panelUpdates; }
-    void SetBusyNotice(const std::string&) override {}
-    void Redraw() override {}
-    int panelUpdates = 0;
-};
-
 // The reply rules, stated on their own: the last non-zero byte among the
 // received ones is 0xEE; a 0xEF among the first 150 bytes of the buffer;
 // 65 bytes decoded after it, each starting below position 150, that XOR
@@ -107,7 +98,7 @@ int FuzzComReply(const std::uint8_t* data, std::size_t size)
     doc.image = before;
     doc.DecodeImage();
     const TemplateRecord recordBefore = doc.record;
-    QuietHost host;
+    PanelessHost host;
     RecordingMessageSink sink;
     RecordingSleeper sleeper;
     TransferContext ctx{doc, host, sink, sleeper, portKindCOM1, true, &com, nullptr, nullptr};

@@ -70,16 +70,6 @@ private:
     Script& m_script;
 };
 
-class BusyHost : public IProcedureHost {
-public:
-    bool UpdateTemplateFromPanel() override { return true; }
-    void UpdatePanelFromTemplate() override { ++panelUpdates; }
-    void SetBusyNotice(const std::string& text) override { notice = text; }
-    void Redraw() override {}
-    int panelUpdates = 0;
-    std::string notice;
-};
-
 std::string ReadErrorText(int block)
 {
     char text[64];
@@ -113,14 +103,14 @@ int FuzzKbAnswers(const std::uint8_t* data, std::size_t size)
     doc.DecodeImage();
     const ConfigImage imageBefore = doc.image;
     const TemplateRecord recordBefore = doc.record;
-    BusyHost host;
+    PanelessHost host;
     RecordingMessageSink sink;
     RecordingSleeper sleeper;
     TransferContext ctx{doc, host, sink, sleeper, portKindPS2, false, nullptr, &kb, nullptr};
     ReadOverPS2(ctx);
 
     FUZZ_CHECK(sink.messages.size() == 1);
-    FUZZ_CHECK(host.notice.empty());
+    FUZZ_CHECK(host.busyNotice.empty());
     const std::string shown = sink.messages.empty() ? std::string() : sink.messages.front();
     if (shown == msg::readingOk) {
         TemplateRecord decoded;

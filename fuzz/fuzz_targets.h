@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz/normal_form.h"
 #include "model/config_image.h"
 
 // A template file of that content opened by the document.
@@ -27,10 +28,6 @@ inline constexpr FuzzTarget fuzzTargets[] = {
     {"kb_answers", FuzzKbAnswers},       {"usb_readback", FuzzUsbReadBack},
 };
 
-// What encoding a decoded image gives back: the image itself, except that
-// free bytes (0xFF) inside a string slot move to its end, an output delay out
-// of range becomes 4 and parity code 10 becomes 00.
-ConfigImage NormalisedImage(ConfigImage image);
 // Decodes image into a fresh record, encodes that record over a copy of the
 // image, and checks the result against NormalisedImage.
 void CheckImageRoundTrip(const ConfigImage& image);

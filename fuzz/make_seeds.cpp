@@ -68,14 +68,6 @@ private:
     Bytes& m_out;
 };
 
-class NullHost : public IProcedureHost {
-public:
-    bool UpdateTemplateFromPanel() override { return true; }
-    void UpdatePanelFromTemplate() override {}
-    void SetBusyNotice(const std::string&) override {}
-    void Redraw() override {}
-};
-
 Bytes KbReadSession(const ConfigImage& image, int badReadsOf62)
 {
     SimReaderMemory memory;
@@ -88,7 +80,7 @@ Bytes KbReadSession(const ConfigImage& image, int badReadsOf62)
     CKBIO kb(platform);
     kb.Open();
     CTovaskDoc doc;
-    NullHost host;
+    PanelessHost host;
     RecordingMessageSink sink;
     RecordingSleeper sleeper;
     TransferContext ctx{doc, host, sink, sleeper, portKindPS2, false, nullptr, &kb, nullptr};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "fuzz/normal_form.h"
+
 #include <random>
 
 #include "model/config_image.h"
@@ -344,30 +346,6 @@ TEST(EncodeImage, OpenAndSaveWithoutSerialSelectionKeepsEveryByte)
     }
 }
 
-// Encoding a decoded image gives the image back but for the documented
-// normalisations: free bytes move to the end of their slot, a delay out of
-// range becomes 4, parity code 10 becomes 00.
-ConfigImage Normalised(ConfigImage img)
-{
-    auto compact = [&](int offset, int width) {
-        std::vector<std::uint8_t> kept;
-        for (int i = 0; i < width; ++i)
-            if (img[offset + i] != 0xFF)
-                kept.push_back(img[offset + i]);
-        for (int i = 0; i < width; ++i)
-            img[offset + i] = i < static_cast<int>(kept.size()) ? kept[i] : 0xFF;
-    };
-    for (int slot = 0; slot < 6; ++slot)
-        compact(slot * 8, 8);
-    compact(0x36, 4);
-    compact(0x3A, 4);
-    if (img[0x3F] == 0 || img[0x3F] > 200)
-        img[0x3F] = 4;
-    if ((img[0x3E] & 0x30) == 0x20)
-        img[0x3E] &= ~0x30;
-    return img;
-}
-
 TEST(RoundTrip, EveryImageDecodesAndReEncodesToItsNormalForm)
 {
     std::mt19937 rng(2024);
@@ -389,7 +367,7 @@ TEST(RoundTrip, EveryImageDecodesAndReEncodesToItsNormalForm)
         ASSERT_EQ(twice, r);
         ConfigImage out = img;
         EncodeImage(r, out);
-        ASSERT_EQ(out, Normalised(img)) << "image " << n;
+        ASSERT_EQ(out, NormalisedImage(img)) << "image " << n;
         ASSERT_EQ(Decoded(out), r) << "image " << n;
         // Stable from then on.
         ConfigImage again = out;
