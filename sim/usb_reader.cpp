@@ -119,11 +119,12 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
     }
     if (code == 0xE6) {
         m_mode = Mode::Reading;
-        m_outgoing.clear();
+        // The image, then the first eight bytes of the trailer.
         const ConfigImage image = m_memory.Image();
         const ImageTrailer trailer = m_memory.Trailer();
-        m_outgoing.insert(m_outgoing.end(), image.begin(), image.end());
-        m_outgoing.insert(m_outgoing.end(), trailer.begin(), trailer.begin() + 8);
+        m_outgoing.resize(imageSize + 8);
+        std::copy(image.begin(), image.end(), m_outgoing.begin());
+        std::copy_n(trailer.begin(), 8, m_outgoing.begin() + imageSize);
         if (alterReadBack)
             alterReadBack(m_outgoing);
         m_outPos = 0;

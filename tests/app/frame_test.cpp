@@ -17,6 +17,7 @@
 
 #include <memory>
 
+#include "gui_fixture.h"
 #include "app/main_frame.h"
 #include "device/kb/kbio.h"
 #include "device/transfer.h"
@@ -25,23 +26,12 @@
 
 namespace {
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public FrameFixture {
 protected:
     void SetUp() override
     {
-        QStandardPaths::setTestModeEnabled(true);
-        // Each test keeps its settings, the recent-file list among them, to itself.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-        SetMessageSink(&sink);
-        frame = std::make_unique<CMainFrame>();
-        frame->StartView(portKindUSB);
-        frame->show();
-        frame->View().grab();
-    }
-    void TearDown() override
-    {
-        frame.reset();
-        SetMessageSink(nullptr);
+        FrameFixture::SetUp();
+        Start();
     }
     QMenu* Menu(int i) { return frame->menuBar()->actions().at(i)->menu(); }
     // The texts of a menu's items, "-" for a separator, hidden items left out.
@@ -60,10 +50,6 @@ protected:
                 return a;
         return nullptr;
     }
-
-    QTemporaryDir settingsDir;
-    RecordingMessageSink sink;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(FrameTest, MenusHoldTheCommandsInOrder)

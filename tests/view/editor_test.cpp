@@ -20,6 +20,7 @@
 #include <fstream>
 #include <memory>
 
+#include "gui_fixture.h"
 #include "app/main_frame.h"
 #include "sim/link_set.h"
 #include "view/message_box_sink.h"
@@ -27,45 +28,8 @@
 
 namespace {
 
-class EditorTest : public ::testing::Test {
+class EditorTest : public FrameFixture {
 protected:
-    void SetUp() override
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        // Each test keeps its settings, the recent-file list among them, to itself.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-        SetMessageSink(&sink);
-    }
-    void TearDown() override
-    {
-        frame.reset();
-        links.reset();
-        SetMessageSink(nullptr);
-    }
-    // USB unless told otherwise; a COM port runs on the simulated reader.
-    void Start(int portKind = portKindUSB)
-    {
-        if (portKind != portKindUSB) {
-            links = std::make_unique<LinkSet>(portKind, true);
-            frame = std::make_unique<CMainFrame>();
-            frame->View().SetLinks(links.get());
-        } else {
-            frame = std::make_unique<CMainFrame>();
-        }
-        frame->StartView(portKind);
-        frame->show();
-        QApplication::setActiveWindow(frame.get());
-        view().grab();  // the first paint decodes the default image
-    }
-    CTovaskView& view() { return frame->View(); }
-    CTovaskDoc& doc() { return frame->Doc(); }
-    void Move(int x, int y)
-    {
-        QMouseEvent e(QEvent::MouseMove, QPointF(x, y), view().mapToGlobal(QPointF(x, y)), Qt::NoButton,
-                      Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&view(), &e);
-    }
-    void Click(int x, int y) { QTest::mouseClick(&view(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y)); }
     // Opens the text editor on the box at (x, y), types text and presses OK.
     void ApplyText(int x, int y, const QString& text)
     {
@@ -86,11 +50,6 @@ protected:
                     return false;
         return true;
     }
-
-    QTemporaryDir settingsDir;
-    RecordingMessageSink sink;
-    std::unique_ptr<LinkSet> links;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 // Box centres of track 1.

@@ -15,43 +15,20 @@
 
 #include <fstream>
 
+#include "gui_fixture.h"
 #include "app/main_frame.h"
 #include "view/message_box_sink.h"
 #include "view/tovask_view.h"
 
 namespace {
 
-class ViewTest : public ::testing::Test {
+class ViewTest : public FrameFixture {
 protected:
     void SetUp() override
     {
-        QStandardPaths::setTestModeEnabled(true);
-        // Each test keeps its settings, the recent-file list among them, to itself.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-        SetMessageSink(&sink);
-        frame = std::make_unique<CMainFrame>();
-        frame->StartView(portKindUSB);
-        frame->show();
-        view().grab();  // first paint decodes the default image
+        FrameFixture::SetUp();
+        Start();
     }
-    void TearDown() override
-    {
-        frame.reset();
-        SetMessageSink(nullptr);
-    }
-    CTovaskView& view() { return frame->View(); }
-    CTovaskDoc& doc() { return frame->Doc(); }
-    void Move(int x, int y)
-    {
-        QMouseEvent e(QEvent::MouseMove, QPointF(x, y), view().mapToGlobal(QPointF(x, y)), Qt::NoButton,
-                      Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&view(), &e);
-    }
-    void Click(int x, int y) { QTest::mouseClick(&view(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y)); }
-
-    QTemporaryDir settingsDir;
-    RecordingMessageSink sink;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(ViewTest, HoverTextsFollowTheStrictHitTest)
