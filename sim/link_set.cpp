@@ -49,15 +49,15 @@ LinkSet::~LinkSet()
 
 LinkSet::StartResult LinkSet::Start(IMessageSink& sink)
 {
-    struct ApplyOnReturn {
-        LinkSet& links;
-        ~ApplyOnReturn()
-        {
-            links.m_started = true;
-            links.ApplyFault();
-        }
-    } apply{*this};
+    const StartResult result = StartChecks(sink);
+    // A fault set beforehand strikes only now that the reader was found.
+    m_started = true;
+    ApplyFault();
+    return result;
+}
 
+LinkSet::StartResult LinkSet::StartChecks(IMessageSink& sink)
+{
     if (IsComPortKind(m_portKind)) {
         const int n = m_portKind - 1;
         if (m_simSerial) {

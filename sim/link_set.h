@@ -46,16 +46,15 @@ public:
     SimReaderMemory* Memory() { return m_memory.get(); }
     // The simulated serial reader, for swipes; null unless simulating a COM port.
     SimSerialReader* SimSerial() { return m_simSerial.get(); }
-    SimUsbReader* SimUsb() { return m_simUsb.get(); }
 
     // Makes the simulated reader misbehave, from the next command on; None
     // puts it right again. Set before Start, it takes effect once the start
     // checks have found the reader. False when not simulating or when the
     // fault cannot happen on this link.
     bool SetFault(const SimFaultSwitch& fault);
-    const SimFaultSwitch& Fault() const { return m_fault; }
 
 private:
+    StartResult StartChecks(IMessageSink& sink);
     void ApplyFault();
 
     int m_portKind;

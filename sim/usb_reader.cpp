@@ -105,8 +105,6 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
     if (code == 0xE3) {
         if (m_mode != Mode::Writing)
             return false;
-        if (m_dataReports++ == refuseDataReport)
-            return false;
         for (int i = 8; i >= 2; --i)
             m_incoming.push_back(report[i]);
         return true;
@@ -114,7 +112,6 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
     if (code == 0xE7) {
         m_mode = Mode::Writing;
         m_incoming.clear();
-        m_dataReports = 0;
         return true;
     }
     if (code == 0xE6) {

@@ -39,8 +39,6 @@ public:
     int closes = 0;
     int openNow = 0;
 
-    // Refuse the n-th data report (0-based) of every write sequence; -1 none.
-    int refuseDataReport = -1;
     // Refuse every set-feature report.
     bool refuseAll = false;
     // Counted from the command report (0xE7 or 0xE6) that starts a sequence,
@@ -72,5 +70,4 @@ private:
     std::vector<std::uint8_t> m_incoming;
     std::vector<std::uint8_t> m_outgoing;
     std::size_t m_outPos = 0;
-    int m_dataReports = 0;
 };

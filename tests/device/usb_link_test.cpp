@@ -123,7 +123,7 @@ TEST(UsbLink, ReadReportIsStoredReversed)
 TEST(UsbLink, RefusedDataReportEndsSequenceAfterWait)
 {
     UsbRig rig;
-    rig.reader.refuseDataReport = 3;  // the fourth, after three were taken
+    rig.reader.refuseReport = 4;  // the fourth data report, after the begin report and three taken
     rig.sleeper.onSleep = [&](int ms) {
         rig.events.push_back("wait " + std::to_string(ms) + " after " +
                              std::to_string(rig.reader.setReports.size()));
@@ -247,7 +247,7 @@ TEST(UsbProcedures, DifferentReadBackEveryTimeEndsInErrorTwo)
 TEST(UsbProcedures, RefusedFirstDataReportEndsAtOnce)
 {
     UsbRig rig;
-    rig.reader.refuseDataReport = 0;
+    rig.reader.refuseReport = 1;  // the first data report
     WriteOverUSB(rig.ctx);
     EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::usbWritingDone});
     EXPECT_EQ(rig.sleeper.waits, std::vector<int>{200});
