@@ -5,6 +5,7 @@
 #include <string>
 
 #include "device/sleeper.h"
+#include "device/usb/usb_ids.h"
 #include "model/message_sink.h"
 #include "model/tovask_doc.h"
 
@@ -59,6 +60,7 @@ struct TransferContext {
     CComPort* com = nullptr;  // set for COM1..COM8
     CKBIO* kb = nullptr;      // set for PS2
     CUSBport* usb = nullptr;  // set for USB
+    UsbIds usbIds = BuildUsbIds();  // the reader the USB procedures look for
 };
 
 // Message texts shared by the procedures.

@@ -34,7 +34,7 @@ public:
     ~ScriptedDevice() override { --m_script.openNow; }
     bool GetAttributes(HidAttributes& out) override
     {
-        out = {ReaderUsbVendorId(), ReaderUsbProductId(), 0x0100};
+        out = {BuildUsbIds().vendorId, BuildUsbIds().productId, 0x0100};
         return true;
     }
     bool GetManufacturerString(std::wstring& out) override
@@ -48,13 +48,15 @@ public:
         return true;
     }
     bool SetFeature(const std::uint8_t*, std::size_t) override { return m_script.sets++ != m_script.refuseSet; }
-    bool GetFeature(std::uint8_t* report, std::size_t length) override
+    // The script's end cuts the last report short.
+    int GetFeature(std::uint8_t* report, std::size_t length) override
     {
-        if (m_script.pos + length > m_script.size)
-            return false;
-        std::copy_n(m_script.data + m_script.pos, length, report);
-        m_script.pos += length;
-        return true;
+        const std::size_t n = std::min(length, m_script.size - m_script.pos);
+        if (n == 0)
+            return -1;
+        std::copy_n(m_script.data + m_script.pos, n, report);
+        m_script.pos += n;
+        return static_cast<int>(n);
     }
 
 private:
@@ -66,10 +68,13 @@ public:
     explicit ScriptedBackend(Script& script) : m_script(script) {}
     bool Enumerate(std::vector<HidInterfaceInfo>& out) override
     {
-        out = {{"fuzz:reader", ReaderUsbVendorId(), ReaderUsbProductId()}};
+        out = {{"fuzz:reader", BuildUsbIds().vendorId, BuildUsbIds().productId, 0x0100, L"fuzz", L"fuzz"}};
         return true;
     }
-    std::unique_ptr<IHidDevice> Open(const std::string&) override { return std::make_unique<ScriptedDevice>(m_script); }
+    std::unique_ptr<IHidDevice> Open(const std::string&, std::string*) override
+    {
+        return std::make_unique<ScriptedDevice>(m_script);
+    }
 
 private:
     Script& m_script;

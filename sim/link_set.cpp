@@ -22,7 +22,13 @@ LinkSet::LinkSet(int portKind, bool simulate, const std::string& devicePath)
         m_com = std::make_unique<CComPort>();
     } else if (portKind == portKindUSB) {
         if (simulate) {
-            m_simUsb = std::make_unique<SimUsbReader>(*m_memory, ReaderUsbVendorId(), ReaderUsbProductId());
+            const UsbIds ids = BuildUsbIds();
+            m_simUsb = std::make_unique<SimUsbReader>(*m_memory, ids.vendorId, ids.productId);
+            // The reader behind the other devices of a desktop, one of them
+            // listed several times, as a real system lists them.
+            std::vector<SimHidInterface> bus = SimDesktopInterfaces();
+            bus.insert(bus.begin() + 3, m_simUsb->interfaces.begin(), m_simUsb->interfaces.end());
+            m_simUsb->interfaces = bus;
             m_usb = std::make_unique<CUSBport>(*m_simUsb);
         } else {
             m_usb = std::make_unique<CUSBport>();
@@ -90,6 +96,7 @@ void LinkSet::Fill(TransferContext& ctx)
     ctx.com = m_com.get();
     ctx.kb = m_kb.get();
     ctx.usb = m_usb.get();
+    ctx.usbIds = m_usbIds;
 }
 
 bool LinkSet::SetFault(const SimFaultSwitch& fault)

@@ -33,6 +33,11 @@ public:
     // keyboard-port link is opened for the run; USB waits for the first transfer.
     StartResult Start(IMessageSink& sink);
 
+    // The reader the USB link looks for; the build's pair unless set. The
+    // simulated reader always has the build's pair, as a real reader has its own.
+    void SetUsbIds(UsbIds ids) { m_usbIds = ids; }
+    UsbIds GetUsbIds() const { return m_usbIds; }
+
     int PortKind() const { return m_portKind; }
     bool Simulated() const { return m_simulate; }
     bool ComPortReady() const { return m_comPortReady; }
@@ -61,6 +66,7 @@ private:
     bool m_simulate;
     std::string m_devicePath;
     bool m_comPortReady = false;
+    UsbIds m_usbIds = BuildUsbIds();
     bool m_started = false;
     SimFaultSwitch m_fault;
     std::unique_ptr<SimReaderMemory> m_memory;

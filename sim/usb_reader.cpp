@@ -24,21 +24,21 @@ public:
     }
     bool GetManufacturerString(std::wstring& out) override
     {
-        out = L"Tovask";
+        out = m_info.manufacturer;
         return true;
     }
     bool GetProductString(std::wstring& out) override
     {
-        out = m_info.isReader ? L"Simulated MR" : L"HID device";
+        out = m_info.product;
         return true;
     }
     bool SetFeature(const std::uint8_t* report, std::size_t length) override
     {
         return m_info.isReader && m_owner.TakeSetFeature(report, length);
     }
-    bool GetFeature(std::uint8_t* report, std::size_t length) override
+    int GetFeature(std::uint8_t* report, std::size_t length) override
     {
-        return m_info.isReader && m_owner.GiveGetFeature(report, length);
+        return m_info.isReader ? m_owner.GiveGetFeature(report, length) : -1;
     }
 
 private:
@@ -48,6 +48,17 @@ private:
 
 }  // namespace
 
+std::vector<SimHidInterface> SimDesktopInterfaces()
+{
+    std::vector<SimHidInterface> out;
+    SimHidInterface keyboard{"sim:keyboard", 0x046D, 0xC31C, 0x4910, true, false, L"Logitech", L"USB Keyboard"};
+    for (int usage = 0; usage < 3; ++usage)
+        out.push_back(keyboard);
+    out.push_back({"sim:mouse", 0x093A, 0x2510, 0x0100, false, false, L"PixArt", L"USB Optical Mouse"});
+    out.push_back({"sim:headset", 0x0D8C, 0x0014, 0x0100, true, false, L"C-Media", L"USB Audio Device"});
+    return out;
+}
+
 SimUsbReader::SimUsbReader(SimReaderMemory& memory, std::uint16_t vendorId, std::uint16_t productId)
     : m_memory(memory)
 {
@@ -56,6 +67,7 @@ SimUsbReader::SimUsbReader(SimReaderMemory& memory, std::uint16_t vendorId, std:
     reader.vendorId = vendorId;
     reader.productId = productId;
     reader.isReader = true;
+    reader.product = L"Simulated MR";
     interfaces.push_back(reader);
 }
 
@@ -66,7 +78,7 @@ bool SimUsbReader::Enumerate(std::vector<HidInterfaceInfo>& out)
         return false;
     for (const SimHidInterface& i : interfaces)
         if (!(i.isReader && unplugged))
-            out.push_back({i.path, i.vendorId, i.productId});
+            out.push_back({i.path, i.vendorId, i.productId, i.versionNumber, i.manufacturer, i.product});
     return true;
 }
 
@@ -76,19 +88,30 @@ void SimUsbReader::DeviceClosed(bool reader)
         unplugged = true;
 }
 
-bool SimUsbReader::CountReport()
+bool SimUsbReader::CountReport(int& number)
 {
-    const int n = m_sequenceReports++;
+    const int n = number = m_sequenceReports++;
     if (n == refuseReport)
         return false;
     return stopAtReport < 0 || n < stopAtReport;
 }
 
-std::unique_ptr<IHidDevice> SimUsbReader::Open(const std::string& path)
+std::unique_ptr<IHidDevice> SimUsbReader::Open(const std::string& path, std::string* why)
 {
-    for (const SimHidInterface& i : interfaces)
-        if (i.path == path)
-            return i.openable && !(i.isReader && unplugged) ? std::make_unique<SimHidDevice>(*this, i) : nullptr;
+    for (const SimHidInterface& i : interfaces) {
+        if (i.path != path)
+            continue;
+        if (i.isReader && unplugged)
+            break;
+        if (!i.openable) {
+            if (why)
+                *why = "Permission denied";
+            return nullptr;
+        }
+        return std::make_unique<SimHidDevice>(*this, i);
+    }
+    if (why)
+        *why = "No such file or directory";
     return nullptr;
 }
 
@@ -100,7 +123,8 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
     const std::uint8_t code = report[1];
     if (code == 0xE7 || code == 0xE6)
         m_sequenceReports = 0;
-    if (!CountReport())
+    int number = 0;
+    if (!CountReport(number))
         return false;
     if (code == 0xE3) {
         if (m_mode != Mode::Writing)
@@ -145,16 +169,17 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
     return false;
 }
 
-bool SimUsbReader::GiveGetFeature(std::uint8_t* report, std::size_t length)
+int SimUsbReader::GiveGetFeature(std::uint8_t* report, std::size_t length)
 {
     ++getReports;
-    if (!CountReport())
-        return false;
+    int number = 0;
+    if (!CountReport(number))
+        return -1;
     if (length != 9 || m_mode != Mode::Reading || m_outPos + 8 > m_outgoing.size())
-        return false;
+        return -1;
     report[0] = 0x00;
     for (int i = 0; i < 8; ++i)
         report[8 - i] = m_outgoing[m_outPos + static_cast<std::size_t>(i)];
     m_outPos += 8;
-    return true;
+    return number == shortReport ? 5 : 9;
 }

@@ -18,7 +18,14 @@ struct SimHidInterface {
     std::uint16_t versionNumber = 0x0100;
     bool openable = true;
     bool isReader = false;
+    std::wstring manufacturer = L"Tovask";
+    std::wstring product = L"HID device";
 };
+
+// A desktop's other HID interfaces as the system lists them: a keyboard
+// whose interface is listed once per top-level usage (the same path three
+// times), a mouse the user may not open, and a headset.
+std::vector<SimHidInterface> SimDesktopInterfaces();
 
 class SimUsbReader : public IHidBackend {
 public:
@@ -26,7 +33,7 @@ public:
     SimUsbReader(SimReaderMemory& memory, std::uint16_t vendorId, std::uint16_t productId);
 
     bool Enumerate(std::vector<HidInterfaceInfo>& out) override;
-    std::unique_ptr<IHidDevice> Open(const std::string& path) override;
+    std::unique_ptr<IHidDevice> Open(const std::string& path, std::string* why = nullptr) override;
 
     // The interfaces the system shows, in order; the test may rearrange them.
     std::vector<SimHidInterface> interfaces;
@@ -46,6 +53,9 @@ public:
     // sequence (-1 none), or stop answering from the n-th on (-1 never).
     int refuseReport = -1;
     int stopAtReport = -1;
+    // The n-th report of every sequence, if a get-feature report, delivers
+    // only 5 of its 9 bytes (-1 none).
+    int shortReport = -1;
     // The reader lets the search open it, then is gone: it cannot be opened
     // and is no longer listed, until unplugged is cleared.
     bool vanishAfterSearch = false;
@@ -55,14 +65,15 @@ public:
 
     // Called by the open device.
     bool TakeSetFeature(const std::uint8_t* report, std::size_t length);
-    bool GiveGetFeature(std::uint8_t* report, std::size_t length);
+    int GiveGetFeature(std::uint8_t* report, std::size_t length);
 
     // Called by the open device when it is closed.
     void DeviceClosed(bool reader);
 
 private:
     // Counts one report of the current sequence; false when it is refused.
-    bool CountReport();
+    // number is set to the report's place in the sequence.
+    bool CountReport(int& number);
 
     SimReaderMemory& m_memory;
     int m_sequenceReports = 0;

@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QString>
 
+#include "device/trace.h"
+
 namespace {
 
 std::mutex g_overrideMutex;
@@ -81,7 +83,10 @@ bool CComPort::OpenPort(int n)
         m_backend->Close();
     m_portName = "COM" + std::to_string(n);
     m_devicePath = ComDevicePath(n);
-    return m_backend->Open(m_devicePath);
+    const bool opened = m_backend->Open(m_devicePath);
+    if (TraceOn())
+        Trace(m_portName + ": open " + m_devicePath + ": " + (opened ? "done" : "failed (" + ErrorText() + ")"));
+    return opened;
 }
 
 void CComPort::ClosePort() { m_backend->Close(); }
@@ -104,6 +109,9 @@ int CComPort::ReadBlock(std::uint8_t* buffer)
     if (!m_backend->IsOpen())
         return 0;
     const int n = m_backend->Read(buffer, readBlockSize);
+    if (TraceOn())
+        Trace(m_portName + ": received " + std::to_string(n > 0 ? n : 0) + " bytes"
+              + (n > 0 ? ": " + HexBytes(buffer, static_cast<std::size_t>(n)) : std::string()));
     return n > 0 ? n : 0;
 }
 
@@ -121,7 +129,10 @@ bool CComPort::ReadByte(std::uint8_t& byte)
 bool CComPort::SendCommand(std::uint8_t code)
 {
     const std::array<std::uint8_t, commandFrameSize> frame{0xAA, 0x55, 0xFF, 0x00, code};
-    return WriteBytes(frame.data(), commandFrameSize);
+    const bool sent = WriteBytes(frame.data(), commandFrameSize);
+    if (TraceOn())
+        Trace(m_portName + ": send " + HexBytes(frame.data(), frame.size()) + ": " + (sent ? "done" : "failed"));
+    return sent;
 }
 
 bool CComPort::SendReadRequest() { return SendCommand(readRequestCode); }
@@ -144,5 +155,8 @@ bool CComPort::SendImage(ISleeper& sleeper)
     }
     frame[at++] = static_cast<std::uint8_t>(0x30 + (check & 0x0F));
     frame[at++] = static_cast<std::uint8_t>(0x30 + (check >> 4));
-    return WriteBytes(frame.data(), dataFrameSize);
+    const bool sent = WriteBytes(frame.data(), dataFrameSize);
+    if (TraceOn())
+        Trace(m_portName + ": send data frame of " + std::to_string(dataFrameSize) + " bytes: " + (sent ? "done" : "failed"));
+    return sent;
 }

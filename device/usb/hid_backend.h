@@ -9,10 +9,16 @@
 #include <string>
 #include <vector>
 
+// One entry of the system's list. A composite device's interface may be
+// listed once for each of its top-level usages, with the same path.
 struct HidInterfaceInfo {
     std::string path;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
+    // What the list itself says, readable without opening the interface.
+    std::uint16_t versionNumber = 0;
+    std::wstring manufacturer;
+    std::wstring product;
 };
 
 struct HidAttributes {
@@ -30,8 +36,10 @@ public:
     virtual bool GetProductString(std::wstring& out) = 0;
     // report[0] is the report number; length includes it.
     virtual bool SetFeature(const std::uint8_t* report, std::size_t length) = 0;
-    // report[0] holds the report number on entry; the data follow it on return.
-    virtual bool GetFeature(std::uint8_t* report, std::size_t length) = 0;
+    // report[0] holds the report number on entry; the data follow it on
+    // return. The number of bytes delivered (report number included), or -1
+    // when the request was refused.
+    virtual int GetFeature(std::uint8_t* report, std::size_t length) = 0;
 };
 
 class IHidBackend {
@@ -40,8 +48,9 @@ public:
     // The present HID interfaces in the system's order; false when the
     // system could not list them.
     virtual bool Enumerate(std::vector<HidInterfaceInfo>& out) = 0;
-    // Opens an interface for feature reports; null when it cannot be opened.
-    virtual std::unique_ptr<IHidDevice> Open(const std::string& path) = 0;
+    // Opens an interface for feature reports; null when it cannot be opened,
+    // with the system's reason in why when given ("Permission denied").
+    virtual std::unique_ptr<IHidDevice> Open(const std::string& path, std::string* why = nullptr) = 0;
 };
 
 // The system's HID access (hidapi: hidraw on Linux, the HID class driver on Windows).

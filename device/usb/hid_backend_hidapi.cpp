@@ -19,6 +19,20 @@ bool ReadString(int (*get)(hid_device*, wchar_t*, std::size_t), hid_device* dev,
     return true;
 }
 
+// The library words a failed open as "Failed to open a device with path
+// '...': Permission denied"; the cause is what follows the last ": ".
+std::string OpenFailureReason()
+{
+    const wchar_t* text = hid_error(nullptr);
+    if (!text || !*text)
+        return "cannot be opened";
+    std::string narrow;
+    for (const wchar_t* c = text; *c; ++c)
+        narrow.push_back(*c < 0x80 ? static_cast<char>(*c) : '?');
+    const std::size_t colon = narrow.rfind(": ");
+    return colon == std::string::npos ? narrow : narrow.substr(colon + 2);
+}
+
 class HidapiDevice : public IHidDevice {
 public:
     explicit HidapiDevice(hid_device* dev) : m_dev(dev) {}
@@ -43,9 +57,9 @@ public:
     {
         return hid_send_feature_report(m_dev, report, length) >= 0;
     }
-    bool GetFeature(std::uint8_t* report, std::size_t length) override
+    int GetFeature(std::uint8_t* report, std::size_t length) override
     {
-        return hid_get_feature_report(m_dev, report, length) >= 0;
+        return hid_get_feature_report(m_dev, report, length);
     }
 
 private:
@@ -68,18 +82,26 @@ public:
             return false;
         hid_device_info* list = hid_enumerate(0, 0);
         for (const hid_device_info* it = list; it; it = it->next)
-            out.push_back({it->path ? it->path : "", it->vendor_id, it->product_id});
+            out.push_back({it->path ? it->path : "", it->vendor_id, it->product_id, it->release_number,
+                           it->manufacturer_string ? it->manufacturer_string : L"",
+                           it->product_string ? it->product_string : L""});
         hid_free_enumeration(list);
         return true;
     }
 
-    std::unique_ptr<IHidDevice> Open(const std::string& path) override
+    std::unique_ptr<IHidDevice> Open(const std::string& path, std::string* why) override
     {
-        if (!m_ready)
+        if (!m_ready) {
+            if (why)
+                *why = "the HID library could not start";
             return nullptr;
+        }
         hid_device* dev = hid_open_path(path.c_str());
-        if (!dev)
+        if (!dev) {
+            if (why)
+                *why = OpenFailureReason();
             return nullptr;
+        }
         return std::make_unique<HidapiDevice>(dev);
     }
 
@@ -97,7 +119,12 @@ public:
         out.clear();
         return true;
     }
-    std::unique_ptr<IHidDevice> Open(const std::string&) override { return nullptr; }
+    std::unique_ptr<IHidDevice> Open(const std::string&, std::string* why) override
+    {
+        if (why)
+            *why = "this build has no HID support";
+        return nullptr;
+    }
 };
 
 #endif

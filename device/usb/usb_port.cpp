@@ -1,28 +1,11 @@
 #include "device/usb/usb_port.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <set>
 
-#ifndef TOVASK_USB_VID_DEFAULT
-#define TOVASK_USB_VID_DEFAULT 0x1209
-#endif
-#ifndef TOVASK_USB_PID_DEFAULT
-#define TOVASK_USB_PID_DEFAULT 0x0001
-#endif
+#include "device/trace.h"
 
 namespace {
-
-std::uint16_t IdFromEnvironment(const char* name, std::uint16_t fallback)
-{
-    const char* text = std::getenv(name);
-    if (!text || !*text)
-        return fallback;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text, &end, 16);
-    if (*end != '\0' || value > 0xFFFF)
-        return fallback;
-    return static_cast<std::uint16_t>(value);
-}
 
 std::string Narrow(const std::wstring& text)
 {
@@ -34,8 +17,45 @@ std::string Narrow(const std::wstring& text)
 
 }  // namespace
 
-std::uint16_t ReaderUsbVendorId() { return IdFromEnvironment("TOVASK_USB_VID", TOVASK_USB_VID_DEFAULT); }
-std::uint16_t ReaderUsbProductId() { return IdFromEnvironment("TOVASK_USB_PID", TOVASK_USB_PID_DEFAULT); }
+bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out)
+{
+    out.clear();
+    std::vector<HidInterfaceInfo> interfaces;
+    if (!backend.Enumerate(interfaces))
+        return false;
+    std::set<std::string> seen;
+    for (const HidInterfaceInfo& info : interfaces) {
+        if (!seen.insert(info.path).second)
+            continue;
+        HidListing item;
+        item.path = info.path;
+        item.vendorId = info.vendorId;
+        item.productId = info.productId;
+        item.versionNumber = info.versionNumber;
+        item.manufacturer = Narrow(info.manufacturer);
+        item.product = Narrow(info.product);
+        if (std::unique_ptr<IHidDevice> device = backend.Open(info.path, &item.whyNot)) {
+            item.openable = true;
+            item.whyNot.clear();
+            std::wstring text;
+            if (device->GetManufacturerString(text))
+                item.manufacturer = Narrow(text);
+            if (device->GetProductString(text))
+                item.product = Narrow(text);
+            HidAttributes attributes;
+            if (device->GetAttributes(attributes)) {
+                item.vendorId = attributes.vendorId;
+                item.productId = attributes.productId;
+                item.versionNumber = attributes.versionNumber;
+            }
+        } else if (item.whyNot.empty()) {
+            item.whyNot = "cannot be opened";
+        }
+        item.reader = item.vendorId == wanted.vendorId && item.productId == wanted.productId;
+        out.push_back(std::move(item));
+    }
+    return true;
+}
 
 CUSBport::CUSBport() : m_backend(SystemHidBackend()) {}
 CUSBport::CUSBport(IHidBackend& backend) : m_backend(backend) {}
@@ -47,13 +67,23 @@ bool CUSBport::FindDevice()
     std::vector<HidInterfaceInfo> interfaces;
     if (!m_backend.Enumerate(interfaces))
         return false;
-    for (int index = 0; index < searchLimit && index < static_cast<int>(interfaces.size()); ++index) {
-        const std::string& path = interfaces[static_cast<std::size_t>(index)].path;
-        std::unique_ptr<IHidDevice> device = m_backend.Open(path);
+    // The system lists a composite device's interface once per top-level
+    // usage; each path is tried once and counts once.
+    std::set<std::string> tried;
+    for (const HidInterfaceInfo& info : interfaces) {
+        if (static_cast<int>(tried.size()) >= searchLimit)
+            break;
+        const std::string& path = info.path;
+        if (!tried.insert(path).second)
+            continue;
+        std::string why;
+        std::unique_ptr<IHidDevice> device = m_backend.Open(path, &why);
         // An interface the system keeps to itself (keyboards, mice) is
         // skipped; the reader may come after it.
-        if (!device)
+        if (!device) {
+            Trace("USB: " + path + ": skipped, cannot be opened (" + why + ")");
             continue;
+        }
         const bool match = CheckDevice(*device);
         device.reset();
         if (match) {
@@ -92,14 +122,17 @@ bool CUSBport::CheckDevice(IHidDevice& device)
     lastCheckText += line;
     std::snprintf(line, sizeof line, "CheckHIDParam: Device Name=%s\n", Narrow(product).c_str());
     lastCheckText += line;
-    if (!haveAttributes)
+    if (!haveAttributes) {
+        Trace(lastCheckText);
         return false;
+    }
     std::snprintf(line, sizeof line, "CheckHIDParam: VendorID = 0%2X\n", attributes.vendorId);
     lastCheckText += line;
     std::snprintf(line, sizeof line, "CheckHIDParam: ProductID = %2X\n", attributes.productId);
     lastCheckText += line;
     std::snprintf(line, sizeof line, "CheckHIDParam: VersionNumber = %2X\n", attributes.versionNumber);
     lastCheckText += line;
+    Trace(lastCheckText);
     return attributes.vendorId == wantedVendorId && attributes.productId == wantedProductId;
 }
 
@@ -137,7 +170,9 @@ bool CUSBport::ReadImage(ISleeper& sleeper)
     CheckHIDParam();
     for (int k = 0; k < readLength / 8; ++k) {
         std::uint8_t report[reportLength] = {0x00};
-        if (!m_device->GetFeature(report, reportLength)) {
+        // A report cut short counts as refused: its missing bytes would
+        // pass for image bytes.
+        if (m_device->GetFeature(report, reportLength) < reportLength) {
             SendCommand(endCode);
             return false;
         }

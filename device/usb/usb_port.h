@@ -7,13 +7,31 @@
 #include <memory>
 #include <string>
 
+#include <vector>
+
 #include "device/sleeper.h"
 #include "device/usb/hid_backend.h"
+#include "device/usb/usb_ids.h"
 
-// The reader's identifiers: the build's constants, unless the environment
-// variables TOVASK_USB_VID / TOVASK_USB_PID (hex, "0x" optional) override them.
-std::uint16_t ReaderUsbVendorId();
-std::uint16_t ReaderUsbProductId();
+// One HID interface as tovask-cli devices shows it.
+struct HidListing {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::uint16_t versionNumber = 0;
+    // Narrowed to one byte per character, as the reader check reads them;
+    // empty when unreadable.
+    std::string manufacturer;
+    std::string product;
+    bool openable = false;
+    std::string whyNot;  // the system's reason when it could not be opened
+    bool reader = false;  // its identifiers are the wanted ones
+};
+
+// Every HID interface the system shows, each path once, in the system's
+// order; each is opened to read it as the search would. False when the
+// system could not list them.
+bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out);
 
 class CUSBport {
 public:
@@ -21,7 +39,7 @@ public:
     static constexpr int reportBufferSize = 150;
     static constexpr int writeLength = 98;  // 14 data reports of 7 bytes
     static constexpr int readLength = 72;   // 9 read reports of 8 bytes
-    static constexpr int searchLimit = 20;
+    static constexpr int searchLimit = 20;  // distinct interface paths
     static constexpr std::uint8_t readCode = 0xE6;
     static constexpr std::uint8_t writeCode = 0xE7;
     static constexpr std::uint8_t endCode = 0xE8;
@@ -33,6 +51,7 @@ public:
     explicit CUSBport(IHidBackend& backend);
     ~CUSBport();
     CUSBport(const CUSBport&) = delete;
+    IHidBackend& Backend() { return m_backend; }
     CUSBport& operator=(const CUSBport&) = delete;
 
     bool FindDevice();

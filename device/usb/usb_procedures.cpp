@@ -6,10 +6,15 @@
 
 namespace {
 
-bool FindAndOpen(CUSBport& usb)
+void GiveWantedIds(CUSBport& usb, UsbIds ids)
 {
-    usb.wantedVendorId = ReaderUsbVendorId();
-    usb.wantedProductId = ReaderUsbProductId();
+    usb.wantedVendorId = ids.vendorId;
+    usb.wantedProductId = ids.productId;
+}
+
+bool FindAndOpen(CUSBport& usb, UsbIds ids)
+{
+    GiveWantedIds(usb, ids);
     return usb.FindDevice() && usb.OpenDevice();
 }
 
@@ -28,7 +33,7 @@ void WriteOverUSB(TransferContext& ctx)
     const ConfigImage& image = ctx.doc.image;
 
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (!FindAndOpen(usb)) {
+        if (!FindAndOpen(usb, ctx.usbIds)) {
             usb.CloseDevice();
             ctx.sink.ShowMessage(msg::noUsbReader);
             return;
@@ -62,8 +67,7 @@ void ReadOverUSB(TransferContext& ctx)
         return;
     }
     CUSBport& usb = *ctx.usb;
-    usb.wantedVendorId = ReaderUsbVendorId();
-    usb.wantedProductId = ReaderUsbProductId();
+    GiveWantedIds(usb, ctx.usbIds);
     if (!usb.FindDevice()) {
         ctx.sink.ShowMessage(msg::noUsbReader);
         return;

@@ -77,13 +77,13 @@ public:
         sets.emplace_back(r, r + n);
         return true;
     }
-    bool GetFeature(std::uint8_t* r, std::size_t n) override
+    int GetFeature(std::uint8_t* r, std::size_t n) override
     {
         EXPECT_EQ(n, 9u);
         EXPECT_EQ(r[0], 0x00);
         const std::uint8_t answer[9] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
         std::copy(answer, answer + 9, r);
-        return true;
+        return 9;
     }
     std::vector<Bytes>& sets;
     explicit ReversingDevice(std::vector<Bytes>& s) : sets(s) {}
@@ -93,10 +93,13 @@ class OneDeviceBackend : public IHidBackend {
 public:
     bool Enumerate(std::vector<HidInterfaceInfo>& out) override
     {
-        out = {{"one", vid, pid}};
+        out = {{"one", vid, pid, 1, L"", L""}};
         return true;
     }
-    std::unique_ptr<IHidDevice> Open(const std::string&) override { return std::make_unique<ReversingDevice>(sets); }
+    std::unique_ptr<IHidDevice> Open(const std::string&, std::string*) override
+    {
+        return std::make_unique<ReversingDevice>(sets);
+    }
     std::vector<Bytes> sets;
 };
 
@@ -191,20 +194,115 @@ TEST(UsbLink, CloseDeviceTwiceClosesOnce)
     EXPECT_FALSE(rig.usb.SendCommand(0xE8));
 }
 
-TEST(UsbLink, IdentifiersFromEnvironment)
+// A composite keyboard lists its interface once per usage: the search limit
+// counts paths, and a path listed again is not opened again.
+TEST(UsbLink, SearchCountsDistinctPaths)
 {
-    unsetenv("TOVASK_USB_VID");
-    unsetenv("TOVASK_USB_PID");
-    EXPECT_EQ(ReaderUsbVendorId(), TOVASK_USB_VID_DEFAULT);
-    EXPECT_EQ(ReaderUsbProductId(), TOVASK_USB_PID_DEFAULT);
-    setenv("TOVASK_USB_VID", "0x16c0", 1);
-    setenv("TOVASK_USB_PID", "27DB", 1);
-    EXPECT_EQ(ReaderUsbVendorId(), 0x16C0);
-    EXPECT_EQ(ReaderUsbProductId(), 0x27DB);
-    setenv("TOVASK_USB_VID", "nonsense", 1);
-    EXPECT_EQ(ReaderUsbVendorId(), TOVASK_USB_VID_DEFAULT);
-    unsetenv("TOVASK_USB_VID");
-    unsetenv("TOVASK_USB_PID");
+    UsbRig rig;
+    auto readerInterface = rig.reader.interfaces.front();
+    rig.reader.interfaces.clear();
+    for (int i = 0; i < 20; ++i)
+        rig.reader.interfaces.push_back(OtherInterface("hid" + std::to_string(i % 7), i % 7 != 3));
+    rig.reader.interfaces.push_back(readerInterface);
+    EXPECT_TRUE(rig.usb.FindDevice());
+    EXPECT_EQ(rig.reader.opens, 6 + 1);  // six openable paths once each, then the reader
+    WriteOverUSB(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::writingOk});
+    EXPECT_EQ(rig.memory.Image(), rig.doc.image);
+
+    // Twenty distinct paths before the reader still end the search.
+    for (int i = 0; i < 20; ++i)
+        rig.reader.interfaces.insert(rig.reader.interfaces.begin(), OtherInterface("more" + std::to_string(i), true));
+    EXPECT_FALSE(rig.usb.FindDevice());
+}
+
+// A get-feature report cut short counts as refused, wherever it comes.
+TEST(UsbLink, ShortReadReportIsRefused)
+{
+    for (int report : {1, 5, 9}) {
+        SCOPED_TRACE(report);
+        UsbRig rig;
+        rig.reader.shortReport = report;  // counted from the 0xE6 report
+        ASSERT_TRUE(rig.usb.FindDevice());
+        ASSERT_TRUE(rig.usb.OpenDevice());
+        EXPECT_FALSE(rig.usb.ReadImage(rig.sleeper));
+        EXPECT_EQ(rig.reader.getReports, report);
+        EXPECT_EQ(rig.reader.setReports.back()[1], 0xE8);
+    }
+    UsbRig rig;
+    rig.reader.shortReport = 3;
+    ReadOverUSB(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::usbReadingError});
+    EXPECT_EQ(rig.doc.image, DefaultImage());
+}
+
+TEST(UsbLink, ListingShowsEachPathOnceWithWhatCouldBeRead)
+{
+    SimReaderMemory memory;
+    SimUsbReader bus(memory, vid, pid);
+    std::vector<SimHidInterface> all = SimDesktopInterfaces();
+    all.push_back(bus.interfaces.front());
+    bus.interfaces = all;
+    std::vector<HidListing> list;
+    ASSERT_TRUE(ListHidInterfaces(bus, {vid, pid}, list));
+    std::vector<std::string> rows;
+    for (const HidListing& l : list)
+        rows.push_back(l.path + " " + UsbIdText(l.vendorId) + ":" + UsbIdText(l.productId) + " " + l.manufacturer +
+                       "/" + l.product + (l.openable ? " open" : " closed:" + l.whyNot) + (l.reader ? " reader" : ""));
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        "sim:keyboard 046d:c31c Logitech/USB Keyboard open",
+                        "sim:mouse 093a:2510 PixArt/USB Optical Mouse closed:Permission denied",
+                        "sim:headset 0d8c:0014 C-Media/USB Audio Device open",
+                        "sim:usb-reader 1209:0001 Tovask/Simulated MR open reader",
+                    }));
+    EXPECT_EQ(bus.openNow, 0);
+    ASSERT_TRUE(ListHidInterfaces(bus, {0x0C2E, 0x0720}, list));
+    for (const HidListing& l : list)
+        EXPECT_FALSE(l.reader) << l.path;
+}
+
+TEST(UsbIds, ParsingAndPrecedence)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        std::uint16_t value;
+    };
+    for (const Case& c : {Case{"0c2e", true, 0x0C2E}, Case{"0x0C2E", true, 0x0C2E}, Case{"C2E", true, 0x0C2E},
+                          Case{"ffff", true, 0xFFFF}, Case{"0", true, 0}, Case{"10000", false, 0},
+                          Case{"0x", false, 0}, Case{"", false, 0}, Case{"12g4", false, 0}, Case{"-1", false, 0},
+                          Case{" 0c2e", false, 0}}) {
+        SCOPED_TRACE(c.text);
+        std::uint16_t value = 0;
+        EXPECT_EQ(ParseUsbId(c.text, value), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(value, c.value);
+        }
+    }
+
+    std::uint16_t id = 0;
+    std::string error;
+    EXPECT_TRUE(PickUsbId({{"--vid", std::nullopt}, {"TOVASK_USB_VID", "16c0"}}, 0x1209, id, error));
+    EXPECT_EQ(id, 0x16C0);
+    EXPECT_TRUE(PickUsbId({{"--vid", "0c2e"}, {"TOVASK_USB_VID", "16c0"}}, 0x1209, id, error));
+    EXPECT_EQ(id, 0x0C2E);
+    EXPECT_TRUE(PickUsbId({{"--vid", std::nullopt}, {"TOVASK_USB_VID", ""}}, 0x1209, id, error));
+    EXPECT_EQ(id, 0x1209);
+    // A malformed value is an error naming where it came from, even when a
+    // later source would have given a good one.
+    EXPECT_FALSE(PickUsbId({{"TOVASK_USB_PID", "07 20"}, {"USB/ProductId", "0720"}}, 0x0001, id, error));
+    EXPECT_EQ(error, "TOVASK_USB_PID: \"07 20\" is not a USB identifier (1 to 4 hex digits, such as 0c2e)");
+}
+
+TEST(UsbIds, UdevRuleNamesThePair)
+{
+    const std::string rule = UdevRuleText({0x0C2E, 0x0720});
+    EXPECT_NE(rule.find("KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\", MODE=\"0660\", "
+                        "TAG+=\"uaccess\""),
+              std::string::npos)
+        << rule;
+    EXPECT_EQ(rule.find('@'), std::string::npos);
+    EXPECT_NE(rule.find("serio_raw"), std::string::npos);
 }
 
 TEST(UsbProcedures, WriteStoresImageAndTrailerAndReadsItBack)
