@@ -16,6 +16,9 @@ SimKbReader::SimKbReader(SimReaderMemory& mem) : memory(mem) {}
 
 void SimKbReader::Send(std::uint8_t value, std::deque<std::uint8_t>& out)
 {
+    if (sendLimit >= 0 && sentBytes >= sendLimit)
+        return;
+    ++sentBytes;
     out.push_back(value);
     line.push_back({false, value});
 }
@@ -76,6 +79,10 @@ void SimKbReader::Receive(std::uint8_t value, std::deque<std::uint8_t>& out)
         break;
     case State::WriteData:
         m_nibbles.push_back(value & 0x0F);
+        if (silentInWriteAfter >= 0 && static_cast<int>(m_nibbles.size()) >= silentInWriteAfter) {
+            answerLimit = hostBytes;
+            break;
+        }
         if (m_nibbles.size() == 2 * (kbBlockSize + 1)) {
             m_state = State::Idle;
             FinishWrite(out);
@@ -167,19 +174,71 @@ bool SimKbStream::Write(std::uint8_t value)
     if (breakAfterWrites >= 0 && m_writes >= breakAfterWrites)
         return false;
     ++m_writes;
-    m_reader.Receive(value, m_output);
+    const bool busy = nowMs < m_busyUntil;
+    if (busy && !busyAnswersLate) {
+        ++lostBytes;
+        return true;
+    }
+    const int stored = m_reader.blockWrites;
+    if (busy) {
+        std::deque<std::uint8_t> answer;
+        m_reader.Receive(value, answer);
+        Hold(answer, m_busyUntil);
+    } else {
+        m_reader.Receive(value, m_output);
+    }
+    if (m_reader.blockWrites != stored) {
+        m_busyUntil = nowMs + busyMs;
+        // The acknowledgement of the check byte goes at once, the reply later.
+        if (writeReplyDelayMs > 0 && m_output.size() > 1) {
+            std::deque<std::uint8_t> reply(m_output.begin() + 1, m_output.end());
+            m_output.resize(1);
+            Hold(reply, nowMs + writeReplyDelayMs);
+        }
+    }
     return true;
+}
+
+void SimKbStream::Hold(std::deque<std::uint8_t>& bytes, long long at)
+{
+    for (std::uint8_t b : bytes)
+        m_held.push_back({std::max(at, m_held.empty() ? at : m_held.back().at), b});
+    bytes.clear();
+}
+
+void SimKbStream::Inject(std::initializer_list<std::uint8_t> bytes)
+{
+    for (std::uint8_t b : bytes)
+        m_held.push_back({nowMs, b});
 }
 
 int SimKbStream::Read(std::uint8_t& value)
 {
     if (breakAfterWrites >= 0 && m_writes >= breakAfterWrites)
         return -1;
-    if (m_output.empty())
-        return 0;
-    value = m_output.front();
-    m_output.pop_front();
-    return 1;
+    // Bytes held back were produced before anything sent at once since.
+    if (!m_held.empty() && m_held.front().at <= nowMs + m_readTimeoutMs
+        && (m_output.empty() || m_held.front().at <= nowMs)) {
+        nowMs = std::max(nowMs, m_held.front().at);
+        value = m_held.front().value;
+        m_held.pop_front();
+        return 1;
+    }
+    if (!m_output.empty()) {
+        value = m_output.front();
+        m_output.pop_front();
+        return 1;
+    }
+    nowMs += m_readTimeoutMs;
+    ++timeouts;
+    return 0;
+}
+
+void SimKbStream::Discard()
+{
+    m_output.clear();
+    while (!m_held.empty() && m_held.front().at <= nowMs)
+        m_held.pop_front();
 }
 
 bool SimKbDriver::Control(std::uint32_t code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <vector>
@@ -43,6 +44,12 @@ public:
     std::map<int, int> failReads;
     // After this many host bytes the reader falls silent for good (-1: never).
     int answerLimit = -1;
+    // After sending this many bytes in all, the reader falls silent for good
+    // (-1: never); it may stop in the middle of an answer.
+    int sendLimit = -1;
+    // In the middle of a block write: once it has taken this many of the
+    // block's nibble bytes, the reader falls silent for good (-1: never).
+    int silentInWriteAfter = -1;
 
     struct LineByte {
         bool fromHost;
@@ -52,6 +59,7 @@ public:
     // Every byte on the line, both directions, in order.
     std::vector<LineByte> line;
     int hostBytes = 0;
+    int sentBytes = 0;
     int blockWrites = 0;
 
 private:
@@ -89,19 +97,46 @@ private:
     std::uint8_t m_lastData = 0;
 };
 
+// The reader behind a byte stream, on a clock of its own: a read that finds
+// nothing spends its time-out, and the test moves the clock on by the
+// sleeper's waits (Advance), so what a command spends can be added up.
 class SimKbStream : public IKbByteStream {
 public:
-    explicit SimKbStream(SimKbReader& reader) : m_reader(reader) {}
+    explicit SimKbStream(SimKbReader& reader, int readTimeoutMs = 20) : m_reader(reader), m_readTimeoutMs(readTimeoutMs) {}
     bool Write(std::uint8_t value) override;
-    // Never waits: an empty line is a time-out at once.
     int Read(std::uint8_t& value) override;
+    void Discard() override;
+
+    void Advance(int ms) { nowMs += ms; }
+    // Bytes on the line that the reader did not send (keystrokes, a swipe).
+    void Inject(std::initializer_list<std::uint8_t> bytes);
 
     // The stream breaks after this many writes (-1: never).
     int breakAfterWrites = -1;
+    // After each block it stored, the reader is busy for busyMs: host bytes
+    // are lost, or with busyAnswersLate taken but answered only once the
+    // time is over.
+    int busyMs = 0;
+    bool busyAnswersLate = false;
+    // The reply to a block write comes this long after the block's last byte.
+    int writeReplyDelayMs = 0;
+
+    long long nowMs = 0;
+    int timeouts = 0;  // reads that found nothing
+    int lostBytes = 0;  // host bytes the busy reader did not take
 
 private:
+    struct Held {
+        long long at;
+        std::uint8_t value;
+    };
+    void Hold(std::deque<std::uint8_t>& bytes, long long at);
+
     SimKbReader& m_reader;
-    std::deque<std::uint8_t> m_output;
+    int m_readTimeoutMs;
+    std::deque<std::uint8_t> m_output;  // sent at once
+    std::deque<Held> m_held;            // comes later, in order
+    long long m_busyUntil = 0;
     int m_writes = 0;
 };
 

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "device/sleeper.h"
+
 namespace kbPort {
 constexpr std::uint16_t data = 0x60;
 constexpr std::uint16_t status = 0x64;
@@ -94,11 +96,23 @@ public:
     }
     // Hands one byte to the keyboard; false when it could not be sent in time.
     virtual bool WriteData(std::uint8_t value) = 0;
+    // Drops what is already waiting on the line (keystrokes, a swipe, a late
+    // answer to an earlier request) without waiting for more.
+    virtual void Discard() {}
 };
 
 // The reader's protocol on any line: identify handshake, block read and
 // block write, with the retry counts the reader has always been driven with.
+// Whatever waits on the line is dropped before each request. A reader that
+// stops answering ends the request at once: a byte it leaves unacknowledged
+// ends the block, and a reply that stops short is a failed reply.
 namespace kbProtocol {
+// Up to 99 sends, but ten in a row without any answer mean the reader is gone.
+constexpr int ackTries = 99;
+constexpr int silentTries = 10;
+// The reply to a block write may come once the block is stored: the first
+// reply byte is given this many reads (about 250 ms of 20 ms time-outs).
+constexpr int writeReplyPatienceReads = 13;
 bool SendWithAck(IKbLine& line, std::uint8_t value);
 // 0 = reader found (identity filled in), 1 = no reader.
 int DetectReader(IKbLine& line, KbIdentity& identity);
@@ -116,17 +130,24 @@ public:
     virtual bool Write(std::uint8_t value) = 0;
     // 1: a byte came; 0: none within the time-out; -1: the stream failed.
     virtual int Read(std::uint8_t& value) = 0;
+    // Drops the bytes already received, without waiting.
+    virtual void Discard() {}
 };
 
 // A keyboard-port driver made of our own protocol over a byte stream. A
 // request whose operation cannot be carried out returns no bytes; the call
-// fails only for a malformed request or a broken stream.
+// fails only for a malformed request or a broken stream. After a block write
+// the reader is left 200 ms to store the block before the next request.
 class KbLineDriver : public IKbDriver {
 public:
-    explicit KbLineDriver(std::unique_ptr<IKbByteStream> stream);
+    static constexpr int blockStoreWaitMs = 200;
+
+    // sleeper, when given, must outlive the driver; else the program's sleeper waits.
+    explicit KbLineDriver(std::unique_ptr<IKbByteStream> stream, ISleeper* sleeper = nullptr);
     bool Control(std::uint32_t code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
                  std::size_t outLength, std::uint32_t& returned) override;
 
 private:
     std::unique_ptr<IKbByteStream> m_stream;
+    ISleeper* m_sleeper;
 };

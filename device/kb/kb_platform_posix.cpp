@@ -73,6 +73,20 @@ int SerioStream::Read(std::uint8_t& value)
     return -1;
 }
 
+void SerioStream::Discard()
+{
+    // Bounded, so that a line that never stops talking cannot hold us here.
+    std::uint8_t byte = 0;
+    for (int i = 0; i < 256 && Poll(POLLIN, 0) > 0; ++i) {
+        ssize_t got;
+        do {
+            got = ::read(m_fd, &byte, 1);
+        } while (got < 0 && errno == EINTR);
+        if (got != 1)
+            break;
+    }
+}
+
 std::string KbPortDevicePath()
 {
     const char* path = std::getenv("TOVASK_KBPORT");

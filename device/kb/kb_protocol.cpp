@@ -6,72 +6,92 @@ namespace kbProtocol {
 
 namespace {
 
-constexpr int ackTries = 99;
 constexpr int identifyAttempts = 9;
 constexpr int identifyFirstTries = 9;
-constexpr int blockReplyBytes = 78;  // 66 nibble bytes, the rest ignored
+constexpr int blockReplyBytes = 66;  // 32 data bytes and the check byte, as nibble bytes
 constexpr int writeReplyBytes = 3;
 
-// Two bytes from the reader, high nibble first, in their low 4 bits.
-std::uint8_t ReadNibblePair(IKbLine& line)
+// count bytes from the reader into out; false as soon as one does not come.
+bool ReadReply(IKbLine& line, std::uint8_t* out, int count)
 {
-    const std::uint8_t high = line.ReadData() & 0x0F;
-    const std::uint8_t low = line.ReadData() & 0x0F;
-    return static_cast<std::uint8_t>(high << 4 | low);
+    for (int i = 0; i < count; ++i)
+        if (!line.Read(out[i]))
+            return false;
+    return true;
+}
+
+// Two bytes from the reader, high nibble first, in their low 4 bits.
+std::uint8_t NibblePair(const std::uint8_t* bytes)
+{
+    return static_cast<std::uint8_t>((bytes[0] & 0x0F) << 4 | (bytes[1] & 0x0F));
 }
 
 int NoReader(IKbLine& line)
 {
-    line.ReadData();
-    line.ReadData();
+    line.Discard();
     return 1;
 }
 
-void SendOffset(IKbLine& line, std::uint8_t command, std::uint8_t block)
+bool SendOffset(IKbLine& line, std::uint8_t command, std::uint8_t block)
 {
     const unsigned offset = block * 32u;
-    SendWithAck(line, command);
-    SendWithAck(line, static_cast<std::uint8_t>(offset & 0xFF));
-    SendWithAck(line, static_cast<std::uint8_t>(offset >> 8));
+    line.Discard();
+    return SendWithAck(line, command) && SendWithAck(line, static_cast<std::uint8_t>(offset & 0xFF))
+           && SendWithAck(line, static_cast<std::uint8_t>(offset >> 8));
 }
 
 // To the reader a byte goes as two nibble bytes, low nibble first.
-void SendNibbles(IKbLine& line, std::uint8_t value)
+bool SendNibbles(IKbLine& line, std::uint8_t value)
 {
-    SendWithAck(line, static_cast<std::uint8_t>(kbByte::nibbleBase + (value & 0x0F)));
-    SendWithAck(line, static_cast<std::uint8_t>(kbByte::nibbleBase + (value >> 4)));
+    return SendWithAck(line, static_cast<std::uint8_t>(kbByte::nibbleBase + (value & 0x0F)))
+           && SendWithAck(line, static_cast<std::uint8_t>(kbByte::nibbleBase + (value >> 4)));
+}
+
+// One identify answer: 0xD6 within nine bytes, then ten nibble bytes.
+bool TakeIdentity(IKbLine& line, KbIdentity& identity)
+{
+    std::uint8_t first = 0;
+    for (int i = 0; i < identifyFirstTries && first != kbByte::identifyFirst; ++i)
+        if (!line.Read(first))
+            return false;
+    std::uint8_t nibbles[10];
+    if (!ReadReply(line, nibbles, 10))
+        return false;
+    std::uint8_t answer[5];
+    for (int i = 0; i < 5; ++i)
+        answer[i] = NibblePair(nibbles + 2 * i);
+    if (first != kbByte::identifyFirst || answer[0] != 0xAA || answer[1] != 0x5A || answer[2] != 0xFF
+        || answer[3] != 0x55 || answer[4] < 0x01 || answer[4] > 0xFA)
+        return false;
+    identity[0] = first;
+    std::copy(answer, answer + 5, identity.begin() + 1);
+    return true;
 }
 
 }  // namespace
 
 bool SendWithAck(IKbLine& line, std::uint8_t value)
 {
-    for (int i = 0; i < ackTries; ++i)
-        if (line.WriteData(value) && line.ReadData() == kbByte::ack)
+    int silent = 0;
+    for (int i = 0; i < ackTries && silent < silentTries; ++i) {
+        std::uint8_t answer = 0;
+        const bool answered = line.WriteData(value) && line.Read(answer);
+        if (answered && answer == kbByte::ack)
             return true;
+        silent = answered ? 0 : silent + 1;
+    }
     return false;
 }
 
 int DetectReader(IKbLine& line, KbIdentity& identity)
 {
+    line.Discard();
     if (!SendWithAck(line, kbByte::identify))
         return NoReader(line);
     for (int attempt = 0; attempt < identifyAttempts; ++attempt) {
-        std::uint8_t first = 0;
-        for (int i = 0; i < identifyFirstTries; ++i) {
-            first = line.ReadData();
-            if (first == kbByte::identifyFirst)
-                break;
-        }
-        std::uint8_t answer[5];
-        for (std::uint8_t& b : answer)
-            b = ReadNibblePair(line);
-        if (first == kbByte::identifyFirst && answer[0] == 0xAA && answer[1] == 0x5A && answer[2] == 0xFF
-            && answer[3] == 0x55 && answer[4] >= 0x01 && answer[4] <= 0xFA) {
-            identity[0] = first;
-            std::copy(answer, answer + 5, identity.begin() + 1);
+        if (TakeIdentity(line, identity))
             return 0;
-        }
+        line.Discard();
         if (!SendWithAck(line, kbByte::identify))
             return NoReader(line);
     }
@@ -80,39 +100,40 @@ int DetectReader(IKbLine& line, KbIdentity& identity)
 
 bool ReadMemoryBlock(IKbLine& line, std::uint8_t block, KbBlockBuffer& buffer, KbIdentity& identity)
 {
-    if (DetectReader(line, identity) != 0)
+    if (DetectReader(line, identity) != 0 || !SendOffset(line, kbByte::readBlock, block))
         return false;
-    SendOffset(line, kbByte::readBlock, block);
     // A reader that falls silent would otherwise pass for a block of zeros,
     // whose check holds.
-    std::uint8_t reply[blockReplyBytes] = {};
-    bool complete = true;
-    for (int i = 0; i < blockReplyBytes; ++i)
-        if (!line.Read(reply[i]) && i < 2 * static_cast<int>(buffer.size()))
-            complete = false;
+    std::uint8_t reply[blockReplyBytes];
+    if (!ReadReply(line, reply, blockReplyBytes))
+        return false;
     std::uint8_t check = 0;
     for (std::size_t i = 0; i < buffer.size(); ++i) {
-        buffer[i] = static_cast<std::uint8_t>((reply[2 * i] & 0x0F) << 4 | (reply[2 * i + 1] & 0x0F));
+        buffer[i] = NibblePair(reply + 2 * i);
         check ^= buffer[i];
     }
-    return complete && check == 0;
+    return check == 0;
 }
 
 bool WriteMemoryBlock(IKbLine& line, std::uint8_t block, const KbBlockBuffer& buffer, KbIdentity& identity)
 {
-    if (DetectReader(line, identity) != 0)
+    if (DetectReader(line, identity) != 0 || !SendOffset(line, kbByte::writeBlock, block))
         return false;
-    SendOffset(line, kbByte::writeBlock, block);
     std::uint8_t check = 0;
     for (int i = 0; i < kbBlockSize; ++i) {
-        SendNibbles(line, buffer[i]);
+        if (!SendNibbles(line, buffer[i]))
+            return false;
         check ^= buffer[i];
     }
-    SendNibbles(line, check);
-    std::uint8_t reply = 0;
-    for (int i = 0; i < writeReplyBytes; ++i)
-        reply |= line.ReadData();
-    return reply == kbByte::writeReplyOr;
+    if (!SendNibbles(line, check))
+        return false;
+    std::uint8_t reply[writeReplyBytes] = {};
+    bool first = false;
+    for (int i = 0; i < writeReplyPatienceReads && !first; ++i)
+        first = line.Read(reply[0]);
+    if (!first || !ReadReply(line, reply + 1, writeReplyBytes - 1))
+        return false;
+    return (reply[0] | reply[1] | reply[2]) == kbByte::writeReplyOr;
 }
 
 }  // namespace kbProtocol
@@ -143,6 +164,11 @@ public:
         }
         return true;
     }
+    void Discard() override
+    {
+        if (!broken)
+            m_stream.Discard();
+    }
     bool broken = false;
 
 private:
@@ -151,7 +177,10 @@ private:
 
 }  // namespace
 
-KbLineDriver::KbLineDriver(std::unique_ptr<IKbByteStream> stream) : m_stream(std::move(stream)) {}
+KbLineDriver::KbLineDriver(std::unique_ptr<IKbByteStream> stream, ISleeper* sleeper)
+    : m_stream(std::move(stream)), m_sleeper(sleeper)
+{
+}
 
 bool KbLineDriver::Control(std::uint32_t code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
                            std::size_t outLength, std::uint32_t& returned)
@@ -179,6 +208,10 @@ bool KbLineDriver::Control(std::uint32_t code, const std::uint8_t* in, std::size
     case kbDriver::opWrite:
         std::copy_n(in, kbBlockSize, buffer.begin());
         done = kbProtocol::WriteMemoryBlock(line, block, buffer, identity);
+        // A reader busy storing the block would answer the next request
+        // late and put the byte stream out of step.
+        if (!line.broken)
+            (m_sleeper ? *m_sleeper : DefaultSleeper()).Sleep(blockStoreWaitMs);
         break;
     default:
         return false;

@@ -27,6 +27,7 @@ public:
 
     bool Write(std::uint8_t value) override;
     int Read(std::uint8_t& value) override;
+    void Discard() override;
 
 private:
     // The events that are ready, 0 after the time-out, -1 on failure.

@@ -1,6 +1,33 @@
 #include "device/kb/kbio.h"
 
 #include <algorithm>
+#include <string>
+
+#include "device/trace.h"
+
+namespace {
+
+void TraceRequest(const char* access, const char* what, int block, const std::string& outcome)
+{
+    if (!TraceOn())
+        return;
+    std::string line = std::string("PS2 ") + access + ": " + what;
+    if (block >= 0)
+        line += " block " + std::to_string(block);
+    Trace(line + ": " + outcome);
+}
+
+const char* OperationName(std::uint8_t operation)
+{
+    switch (operation) {
+    case kbDriver::opRead: return "read";
+    case kbDriver::opIdentify: return "identify";
+    case kbDriver::opWrite: return "write";
+    default: return "request";
+    }
+}
+
+}  // namespace
 
 CKBIO::CKBIO(IKbPlatform& platform) : m_platform(platform) {}
 
@@ -62,6 +89,13 @@ bool CKBIO::ReadByte(std::uint8_t& value)
     return false;
 }
 
+void CKBIO::DiscardInput()
+{
+    IKbPorts* ports = DirectPorts();
+    for (int i = 0; ports && i < 16 && (ports->In(kbPort::status) & kbPort::outputFull); ++i)
+        ports->In(kbPort::data);
+}
+
 bool CKBIO::WriteData(std::uint8_t value)
 {
     IKbPorts* ports = DirectPorts();
@@ -78,30 +112,46 @@ bool CKBIO::WriteData(std::uint8_t value)
 
 bool CKBIO::SendWithAck(std::uint8_t value) { return kbProtocol::SendWithAck(m_line, value); }
 
-int CKBIO::DetectReader() { return kbProtocol::DetectReader(m_line, identity); }
+int CKBIO::DetectReader()
+{
+    const int result = kbProtocol::DetectReader(m_line, identity);
+    TraceRequest("direct", "identify", -1, result == 0 ? "reader found" : "no reader");
+    return result;
+}
 
 bool CKBIO::ReadMemoryBlock(std::uint8_t block)
 {
-    return kbProtocol::ReadMemoryBlock(m_line, block, blockBuffer, identity);
+    const bool ok = kbProtocol::ReadMemoryBlock(m_line, block, blockBuffer, identity);
+    TraceRequest("direct", "read", block, ok ? "done" : "failed");
+    return ok;
 }
 
 bool CKBIO::WriteMemoryBlock(std::uint8_t block)
 {
-    return kbProtocol::WriteMemoryBlock(m_line, block, blockBuffer, identity);
+    const bool ok = kbProtocol::WriteMemoryBlock(m_line, block, blockBuffer, identity);
+    TraceRequest("direct", "write", block, ok ? "done" : "failed");
+    return ok;
 }
 
 int CKBIO::DriverRequest(std::uint8_t operation, std::uint8_t block, std::uint8_t* out)
 {
-    if (!m_driver)
+    const int shownBlock = operation == kbDriver::opIdentify ? -1 : block;
+    if (!m_driver) {
+        TraceRequest("driver", OperationName(operation), shownBlock, "no driver");
         return 2;
+    }
     std::uint8_t in[kbDriver::blockSize] = {};
     if (operation == kbDriver::opWrite)
         std::copy_n(blockBuffer.begin(), kbBlockSize, in);
     in[kbDriver::blockNumberByte] = block;
     in[kbDriver::operationByte] = operation;
     std::uint32_t returned = 0;
-    if (!m_driver->Control(kbDriver::controlCode, in, sizeof in, out, kbDriver::blockSize, returned))
+    if (!m_driver->Control(kbDriver::controlCode, in, sizeof in, out, kbDriver::blockSize, returned)) {
+        TraceRequest("driver", OperationName(operation), shownBlock, "the driver refused the request");
         return 2;
+    }
+    TraceRequest("driver", OperationName(operation), shownBlock,
+                 returned != 0 ? std::to_string(returned) + " bytes" : "no bytes (the reader did not answer)");
     return returned != 0 ? 0 : 1;
 }
 

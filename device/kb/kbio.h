@@ -64,6 +64,7 @@ private:
         explicit PortLine(CKBIO& link) : m_link(link) {}
         bool Read(std::uint8_t& value) override { return m_link.ReadByte(value); }
         bool WriteData(std::uint8_t value) override { return m_link.WriteData(value); }
+        void Discard() override { m_link.DiscardInput(); }
 
     private:
         CKBIO& m_link;
@@ -72,6 +73,8 @@ private:
     // The controller's ports, only for direct access.
     IKbPorts* DirectPorts();
     bool ReadByte(std::uint8_t& value);
+    // Reads away what waits at the data port, without polling for more.
+    void DiscardInput();
     // 0: done, 1: the driver returned no bytes, 2: the call failed or there is no driver.
     int DriverRequest(std::uint8_t operation, std::uint8_t block, std::uint8_t* out);
 

@@ -279,7 +279,7 @@ struct StreamRig {
     {
         auto owned = std::make_unique<SimKbStream>(reader);
         stream = owned.get();
-        driver = std::make_unique<KbLineDriver>(std::move(owned));
+        driver = std::make_unique<KbLineDriver>(std::move(owned), &sleeper);
     }
     std::uint32_t Request(std::uint8_t operation, std::uint8_t block, bool& ok)
     {
@@ -292,6 +292,7 @@ struct StreamRig {
     SimReaderMemory memory;
     SimKbReader reader{memory};
     SimKbStream* stream = nullptr;
+    RecordingSleeper sleeper;
     std::unique_ptr<KbLineDriver> driver;
     std::uint8_t in[48] = {};
     std::uint8_t out[48] = {};
@@ -309,6 +310,7 @@ TEST(KbLineDriver, ServesTheThreeOperations)
         rig.in[i] = static_cast<std::uint8_t>(200 - i);
     EXPECT_EQ(rig.Request(kbDriver::opWrite, 62, ok), 48u);
     EXPECT_TRUE(std::equal(rig.in, rig.in + 32, rig.memory.Block(62)));
+    EXPECT_EQ(rig.sleeper.waits, std::vector<int>{KbLineDriver::blockStoreWaitMs});
 
     EXPECT_EQ(rig.Request(kbDriver::opRead, 62, ok), 48u);
     EXPECT_TRUE(std::equal(rig.out, rig.out + 32, rig.memory.Block(62)));

@@ -1,5 +1,6 @@
 // Write into MR and Read from MR over the keyboard port, against the
 // simulated controller (direct access) and the simulated driver.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -179,6 +180,154 @@ TEST(Ps2Transfers, ReaderFallingSilentMidBlockEndsInMessages)
     EXPECT_EQ(read.sink.messages, std::vector<std::string>{"Data Read Error, Count=61"});
     EXPECT_EQ(read.sleeper.waits, std::vector<int>(5, 200));
     EXPECT_EQ(read.doc.image, DefaultImage());
+}
+
+// The keyboard port as Linux reaches it: our driver layer over the raw serio
+// stream, with the simulated reader on a clock of its own. Spent() adds up
+// what a command spent in read time-outs and waits.
+class StreamPlatform : public IKbPlatform {
+public:
+    explicit StreamPlatform(std::unique_ptr<IKbDriver> driver) : m_driver(std::move(driver)) {}
+    bool QueryPlatformId(int& id) override
+    {
+        id = kbPlatformDriver;
+        return true;
+    }
+    std::unique_ptr<IKbDriver> OpenDriver() override { return std::move(m_driver); }
+    IKbPorts* Ports() override { return nullptr; }
+
+private:
+    std::unique_ptr<IKbDriver> m_driver;
+};
+
+struct SerioRig {
+    SerioRig()
+    {
+        auto owned = std::make_unique<SimKbStream>(reader);
+        stream = owned.get();
+        platform = std::make_unique<StreamPlatform>(std::make_unique<KbLineDriver>(std::move(owned), &sleeper));
+        kb = std::make_unique<CKBIO>(*platform);
+        EXPECT_EQ(kb->Open(), CKBIO::OpenResult::Ok);
+        ctx.kb = kb.get();
+        sleeper.onSleep = [this](int ms) { stream->Advance(ms); };
+        doc.record.formatFields[0].text = "S";
+        doc.record.formatFields[0].enabled = 1;
+        doc.record.outputDelay = 17;
+    }
+    long long Spent() const { return stream->nowMs; }
+    bool MemoryHoldsDocument() const { return memory.Image() == doc.image && memory.Trailer() == doc.imageTrailer; }
+
+    SimReaderMemory memory;
+    SimKbReader reader{memory};
+    SimKbStream* stream = nullptr;
+    RecordingSleeper sleeper;
+    std::unique_ptr<StreamPlatform> platform;
+    std::unique_ptr<CKBIO> kb;
+    CTovaskDoc doc;
+    RecordingHost host;
+    RecordingMessageSink sink;
+    TransferContext ctx{doc, host, sink, sleeper, portKindPS2};
+};
+
+// After each block the reader is left 200 ms to store it, so a reader that
+// is busy storing (silent, or answering late) meanwhile takes every block.
+TEST(Ps2Serio, WriteLeavesTheReaderTimeToStoreEachBlock)
+{
+    for (bool late : {false, true}) {
+        SCOPED_TRACE(late ? "busy reader answers late" : "busy reader is silent");
+        SerioRig rig;
+        rig.stream->busyMs = 150;
+        rig.stream->busyAnswersLate = late;
+        WriteOverPS2(rig.ctx);
+        EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::writingOk});
+        EXPECT_TRUE(rig.MemoryHoldsDocument());
+        EXPECT_EQ(rig.reader.blockWrites, 3);
+        EXPECT_EQ(rig.sleeper.waits, (std::vector<int>{200, 200, 200}));
+        EXPECT_EQ(rig.stream->lostBytes, 0);
+    }
+}
+
+// What waits on the line before a request is not the reader's answer:
+// keystrokes before every request, and a reply that came too late for its
+// block write.
+TEST(Ps2Serio, StrayBytesAndLateAnswersAreDropped)
+{
+    SerioRig rig;
+    rig.stream->Inject({0x1C, 0xF0, 0x1C});
+    rig.sleeper.onSleep = [&](int ms) {
+        rig.stream->Advance(ms);
+        rig.stream->Inject({0xD6, 0xFA, 0xDA});
+    };
+    WriteOverPS2(rig.ctx);
+    EXPECT_EQ(rig.sink.messages.back(), msg::writingOk);
+    EXPECT_TRUE(rig.MemoryHoldsDocument());
+    rig.memory.SetImage(DefaultImage());
+    ReadOverPS2(rig.ctx);
+    EXPECT_EQ(rig.sink.messages.back(), msg::readingOk);
+    EXPECT_EQ(rig.doc.image, DefaultImage());
+
+    // A reply that comes once the block is stored, within 250 ms, is waited for.
+    SerioRig slow;
+    slow.stream->writeReplyDelayMs = 240;
+    WriteOverPS2(slow.ctx);
+    EXPECT_EQ(slow.sink.messages, std::vector<std::string>{msg::writingOk});
+
+    // Later than that the block counts as failed, and its late reply must
+    // not be taken for the answer to the next request.
+    SerioRig late;
+    late.stream->writeReplyDelayMs = 300;
+    WriteOverPS2(late.ctx);
+    EXPECT_EQ(late.sink.messages, std::vector<std::string>{msg::writingError});
+    EXPECT_TRUE(late.MemoryHoldsDocument());
+    late.stream->writeReplyDelayMs = 0;
+    late.doc.image = DefaultImage();
+    ReadOverPS2(late.ctx);
+    EXPECT_EQ(late.sink.messages.back(), msg::readingOk);
+    EXPECT_EQ(late.memory.Image(), late.doc.image);
+}
+
+// A reader that stops answering at any point ends the command within 5 s
+// of time-outs and waits, with one of the commands' messages; a byte left
+// unacknowledged ends its block at once.
+TEST(Ps2Serio, ReaderFallingSilentAnywhereEndsWithinFiveSeconds)
+{
+    const std::vector<std::string> writeEnds{msg::writingError, msg::ps2WriteNotDetected};
+    const std::vector<std::string> readEnds{"Data Read Error, Count=61", "Data Read Error, Count=62",
+                                            msg::ps2ReadNotDetected};
+    // A write sends about 210 host bytes, a read takes about 170 bytes.
+    for (int limit = 0; limit < 210; limit += 7) {
+        SCOPED_TRACE("silent after host byte " + std::to_string(limit));
+        SerioRig write;
+        write.reader.answerLimit = limit;
+        WriteOverPS2(write.ctx);
+        ASSERT_EQ(write.sink.messages.size(), 1u);
+        EXPECT_THAT(writeEnds, testing::Contains(write.sink.messages.front()));
+        EXPECT_LE(write.Spent(), 5000);
+    }
+    for (int limit = 0; limit < 170; limit += 5) {
+        SCOPED_TRACE("silent after reader byte " + std::to_string(limit));
+        SerioRig read;
+        read.reader.sendLimit = limit;
+        const TemplateRecord before = read.doc.record;
+        ReadOverPS2(read.ctx);
+        ASSERT_EQ(read.sink.messages.size(), 1u);
+        EXPECT_THAT(readEnds, testing::Contains(read.sink.messages.front()));
+        EXPECT_LE(read.Spent(), 5000);
+        EXPECT_EQ(read.doc.record, before) << "a failed read keeps the record";
+    }
+
+    SerioRig rig;
+    rig.reader.silentInWriteAfter = 10;  // five data bytes into block 61
+    WriteOverPS2(rig.ctx);
+    EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::writingError});
+    EXPECT_EQ(rig.host.busyNotices, writingNotices);
+    EXPECT_LE(rig.Spent(), 5000);
+    // The eleventh nibble byte went unanswered ten times; nothing of the
+    // block came after it.
+    int sent = 0;
+    for (const auto& b : rig.reader.line)
+        sent += b.fromHost && b.value >= kbByte::nibbleBase && b.value <= kbByte::nibbleBase + 0x0F;
+    EXPECT_EQ(sent, 10 + kbProtocol::silentTries);
 }
 
 }  // namespace
