@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "app/main_frame.h"
+#include "app/reader_settings.h"
 #include "app/set_port_dialog.h"
 #include "sim/link_set.h"
+#include "view/message_box_sink.h"
 #include "view/tovask_view.h"
 #include "device/transfer.h"
 
@@ -46,6 +48,15 @@ int main(int argc, char** argv)
         portKind = choice.selectedIndex;
     }
     LinkSet links(portKind, simulate);
+    if (portKind == portKindUSB) {
+        UsbIds ids;
+        std::string error;
+        if (!EditorUsbIds(ids, error)) {
+            MessageSink().ShowMessage(error, IMessageSink::Icon::Error);
+            return 1;
+        }
+        links.SetUsbIds(ids);
+    }
     // A fault the link cannot have (cts-low on USB, say) is ignored.
     if (fault.fault != SimFault::None && !links.SetFault(fault))
         std::fprintf(stderr, "tovask: the fault '%s' does not apply to this link; the simulated reader behaves\n",

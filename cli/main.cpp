@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 
 #include "cli/commands.h"
+#include "device/trace.h"
 
 namespace {
 
@@ -19,9 +20,13 @@ const char* kUsage =
     "  dump [--json] FILE         print the template held in FILE\n"
     "  write FILE --port PORT     write the template in FILE into the reader\n"
     "  read --port PORT -o FILE   read the reader's template into FILE\n"
+    "  devices [--json]           list the HID interfaces and which one is the reader\n"
+    "  udev-rule                  print the udev rules that give the user the reader\n"
     "\n"
     "PORT is USB, PS2, COM1..COM8 or a serial device path. --simulate talks to the\n"
-    "built-in simulated reader instead of a real one.\n"
+    "built-in simulated reader instead of a real one. --vid HEX --pid HEX name the USB\n"
+    "reader (else TOVASK_USB_VID / TOVASK_USB_PID, else the build's pair).\n"
+    "--verbose, with any command, prints what is asked of the reader on standard error.\n"
     "Run 'tovask-cli <command> --help' for a command's options.\n";
 
 }  // namespace
@@ -30,7 +35,13 @@ int main(int argc, char** argv)
 {
     // The serial backend needs an application object for its notifiers.
     QCoreApplication app(argc, argv);
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--verbose") == 0 || std::strcmp(argv[i], "-v") == 0)
+            SetTraceSink([](const std::string& line) { std::cerr << line << std::flush; });
+        else
+            args.emplace_back(argv[i]);
+    }
     if (args.empty()) {
         std::cerr << kUsage;
         return exitUsage;
@@ -53,6 +64,10 @@ int main(int argc, char** argv)
         return CmdWrite(args);
     if (verb == "read")
         return CmdRead(args);
+    if (verb == "devices")
+        return CmdDevices(args);
+    if (verb == "udev-rule")
+        return CmdUdevRule(args);
     std::cerr << "tovask-cli: unknown command '" << verb << "'\n\n" << kUsage;
     return exitUsage;
 }

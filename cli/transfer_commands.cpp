@@ -13,18 +13,20 @@ bool LoadTemplateFile(const std::string& path, ConfigImage& image);
 namespace {
 
 const char* kWriteHelp =
-    "Usage: tovask-cli write FILE --port PORT [--simulate [--fault=NAME]]\n"
+    "Usage: tovask-cli write FILE --port PORT [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
     "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
     "  --port PORT   USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
+    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate    use the built-in simulated reader\n"
     "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
     "                refuse[=N], vanish, cts-low\n"
     "Exit code 0 on \"programmable MR writing OK, Check MR data please !\", 1 otherwise.\n";
 
 const char* kReadHelp =
-    "Usage: tovask-cli read --port PORT -o FILE [--simulate [--fault=NAME]]\n"
+    "Usage: tovask-cli read --port PORT -o FILE [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
     "Reads the reader's template and saves it to FILE.\n"
     "  --port PORT   USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
+    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  -o FILE       where to save the template (64 bytes)\n"
     "  --simulate    use the built-in simulated reader\n"
     "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
@@ -75,6 +77,8 @@ struct Options {
     std::string port;
     bool simulate = false;
     SimFaultSwitch fault;
+    std::optional<std::string> vid;
+    std::optional<std::string> pid;
 };
 
 // Parses the options of write (needFile) or read (needOut); prints usage on error.
@@ -97,6 +101,7 @@ std::optional<Options> Parse(const std::vector<std::string>& args, bool isWrite,
                 code = exitUsage;
                 return std::nullopt;
             }
+        } else if (ParseUsbIdOption(args, i, o.vid, o.pid)) {
         } else if ((a == "--port" || a == "-p") && i + 1 < args.size()) {
             o.port = args[++i];
         } else if (!isWrite && (a == "-o" || a == "--output") && i + 1 < args.size()) {
@@ -124,6 +129,9 @@ std::optional<Options> Parse(const std::vector<std::string>& args, bool isWrite,
 
 int Transfer(const Options& o, bool isWrite)
 {
+    UsbIds usbIds;
+    if (!ResolveUsbIds(o.vid, o.pid, usbIds))
+        return exitUsage;
     CTovaskDoc doc;
     if (isWrite) {
         if (!LoadTemplateFile(o.file, doc.image))
@@ -140,6 +148,7 @@ int Transfer(const Options& o, bool isWrite)
         return exitUsage;
     }
     LinkSet links(portKind, o.simulate, devicePath);
+    links.SetUsbIds(usbIds);
     if (o.fault.fault != SimFault::None && !links.SetFault(o.fault)) {
         std::cerr << "tovask-cli: the fault '" << SimFaultName(o.fault) << "' cannot happen on " << o.port << '\n';
         return exitUsage;

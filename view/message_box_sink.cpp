@@ -16,13 +16,28 @@ void QMessageBoxSink::ShowMessage(const std::string& text, Icon icon)
 }
 
 namespace {
+
 IMessageSink* g_sink = nullptr;
-}
+
+// No message is shown under the wait cursor: a transfer's outcome must not
+// look as if the program were still busy.
+class CursorFreeSink : public IMessageSink {
+public:
+    void ShowMessage(const std::string& text, Icon icon) override
+    {
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+        static QMessageBoxSink boxSink;
+        (g_sink ? *g_sink : boxSink).ShowMessage(text, icon);
+    }
+};
+
+}  // namespace
 
 IMessageSink& MessageSink()
 {
-    static QMessageBoxSink boxSink;
-    return g_sink ? *g_sink : boxSink;
+    static CursorFreeSink sink;
+    return sink;
 }
 
 void SetMessageSink(IMessageSink* sink)

@@ -15,7 +15,8 @@ private:
     QWidget* m_parent;
 };
 
-// The sink in use; a QMessageBoxSink until SetMessageSink installs another
-// (tests install a RecordingMessageSink). Passing null restores the box.
+// The sink in use: a QMessageBoxSink until SetMessageSink installs another
+// (tests install a RecordingMessageSink); passing null restores the box.
+// Whichever it is, the wait cursor is taken down before each message.
 IMessageSink& MessageSink();
 void SetMessageSink(IMessageSink* sink);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -87,6 +88,45 @@ TEST_F(CliTransferTest, FaultSwitchesOfTheSimulatedReader)
     EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port USB --simulate --fault=cts-low").code, 2);
     EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port USB --fault=vanish").code, 2);
     EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port USB --simulate --fault=melt").code, 2);
+}
+
+// Finding a USB reader by the identifiers the user names: the listing, the
+// search, the udev rule and what --verbose shows.
+TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
+{
+    CliRun r = Cli("devices --json --simulate");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("{\"path\": \"sim:usb-reader\", \"vendorId\": \"1209\", \"productId\": \"0001\", "
+                         "\"version\": 256, \"manufacturer\": \"Tovask\", \"product\": \"Simulated MR\", "
+                         "\"openable\": true, \"reader\": true}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("\"path\": \"sim:keyboard\""), r.out.rfind("\"path\": \"sim:keyboard\""));  // listed once
+    EXPECT_NE(r.out.find("\"openable\": false"), std::string::npos);
+    r = Cli("devices --json --simulate --vid 0c2e --pid 0720");
+    EXPECT_EQ(r.out.find("\"reader\": true"), std::string::npos) << r.out;
+
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    r = Cli("write " + Path("a.mtl") + " --port USB --simulate --vid 0c2e --pid 0720");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "There is no programmable MR connected!\n");
+    r = Cli("--verbose write " + Path("a.mtl") + " --port USB --simulate --vid=1209 --pid=0x0001");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("CheckHIDParam: Device Name=Simulated MR\nCheckHIDParam: VendorID = 01209\n"), std::string::npos)
+        << r.err;
+
+    // A malformed identifier is an error naming where it came from.
+    r = Cli("read --port USB -o " + Path("b.mtl") + " --simulate --vid 12345");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("--vid: \"12345\" is not a USB identifier"), std::string::npos) << r.err;
+    ::setenv("TOVASK_USB_PID", "07x0", 1);
+    r = Cli("devices --simulate");
+    ::unsetenv("TOVASK_USB_PID");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("TOVASK_USB_PID: \"07x0\""), std::string::npos) << r.err;
+    r = Cli("udev-rule --vid 0c2e --pid 720");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\""), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -1,0 +1,30 @@
+#include "app/reader_settings.h"
+
+#include <optional>
+
+#include <QSettings>
+
+namespace {
+
+std::optional<std::string> Setting(const QSettings& settings, const char* key)
+{
+    const QString text = settings.value(key).toString().trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    return text.toStdString();
+}
+
+}  // namespace
+
+bool EditorUsbIds(UsbIds& out, std::string& error)
+{
+    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    const std::string where = " in " + settings.fileName().toStdString();
+    const UsbIds build = BuildUsbIds();
+    return PickUsbId({{"TOVASK_USB_VID", EnvironmentText("TOVASK_USB_VID")},
+                      {"USB/VendorId" + where, Setting(settings, "USB/VendorId")}},
+                     build.vendorId, out.vendorId, error)
+           && PickUsbId({{"TOVASK_USB_PID", EnvironmentText("TOVASK_USB_PID")},
+                         {"USB/ProductId" + where, Setting(settings, "USB/ProductId")}},
+                        build.productId, out.productId, error);
+}

@@ -1,0 +1,203 @@
+// devices and udev-rule: finding a USB reader and giving the user access to it.
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "device/usb/usb_port.h"
+#include "sim/link_set.h"
+
+namespace {
+
+const char* kDevicesHelp =
+    "Usage: tovask-cli devices [--json] [--vid HEX --pid HEX] [--simulate]\n"
+    "Lists every HID interface the system shows, each path once: its identifiers,\n"
+    "version, manufacturer and product, whether Tovask may open it, and whether it\n"
+    "is the reader Tovask looks for (--vid/--pid, else TOVASK_USB_VID/TOVASK_USB_PID,\n"
+    "else the build's pair).\n"
+    "  --json       print a JSON array of objects with the keys path, vendorId,\n"
+    "               productId, version, manufacturer, product, openable, reader\n"
+    "  --simulate   list the simulated reader's bus instead\n";
+
+const char* kUdevHelp =
+    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX]\n"
+    "Prints the udev rules that let the logged-in user program the reader with these\n"
+    "identifiers (default as for devices). Install them with:\n"
+    "  tovask-cli udev-rule --vid 0c2e --pid 0720 | sudo tee /etc/udev/rules.d/60-tovask-reader.rules\n"
+    "  sudo udevadm control --reload && sudo udevadm trigger\n"
+    "then unplug the reader and plug it in again.\n";
+
+// Device strings are single-byte text: each byte outside printable ASCII as its Latin-1 code point.
+std::string Json(const std::string& s)
+{
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string Cell(std::string text, std::size_t width)
+{
+    text.resize(std::max(text.size(), width), ' ');
+    return text;
+}
+
+void PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
+{
+    const std::string wantedText = UsbIdText(wanted.vendorId) + ":" + UsbIdText(wanted.productId);
+    std::vector<std::vector<std::string>> rows{{"PATH", "ID", "VERSION", "OPENABLE", "READER", "MANUFACTURER / PRODUCT"}};
+    for (const HidListing& l : list) {
+        char version[8];
+        std::snprintf(version, sizeof version, "%04x", l.versionNumber);
+        rows.push_back({l.path, UsbIdText(l.vendorId) + ":" + UsbIdText(l.productId), version,
+                        l.openable ? "yes" : "no (" + l.whyNot + ")", l.reader ? "yes" : "",
+                        l.manufacturer + " / " + l.product});
+    }
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows)
+        for (std::size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c + 1 < row.size(); ++c)
+            line += Cell(row[c], widths[c]) + "  ";
+        std::cout << line << row.back() << '\n';
+    }
+    const auto reader = std::find_if(list.begin(), list.end(), [](const HidListing& l) { return l.reader; });
+    if (reader == list.end())
+        std::cout << "\nNo HID interface is " << wantedText
+                  << ", the reader Tovask looks for. Name yours with --vid and --pid.\n";
+    else if (!reader->openable)
+        std::cout << "\nThe reader " << wantedText << " is " << reader->path << ", but Tovask may not open it ("
+                  << reader->whyNot << "): install the udev rule (tovask-cli udev-rule --help).\n";
+    else
+        std::cout << "\nThe reader " << wantedText << " is " << reader->path << ".\n";
+}
+
+void PrintJson(const std::vector<HidListing>& list)
+{
+    std::cout << "[";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const HidListing& l = list[i];
+        std::cout << (i ? ",\n  " : "\n  ") << "{\"path\": " << Json(l.path) << ", \"vendorId\": \""
+                  << UsbIdText(l.vendorId) << "\", \"productId\": \"" << UsbIdText(l.productId)
+                  << "\", \"version\": " << l.versionNumber << ", \"manufacturer\": " << Json(l.manufacturer)
+                  << ", \"product\": " << Json(l.product) << ", \"openable\": " << (l.openable ? "true" : "false")
+                  << ", \"reader\": " << (l.reader ? "true" : "false") << "}";
+    }
+    std::cout << (list.empty() ? "]\n" : "\n]\n");
+}
+
+struct UsbOptions {
+    std::optional<std::string> vid;
+    std::optional<std::string> pid;
+    bool json = false;
+    bool simulate = false;
+};
+
+// Parses the options of devices (withListing) or udev-rule; prints usage on error.
+std::optional<UsbOptions> Parse(const std::vector<std::string>& args, bool withListing, int& code)
+{
+    const char* help = withListing ? kDevicesHelp : kUdevHelp;
+    UsbOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << help;
+            code = exitOk;
+            return std::nullopt;
+        }
+        if (withListing && a == "--json") {
+            o.json = true;
+        } else if (withListing && a == "--simulate") {
+            o.simulate = true;
+        } else if (!ParseUsbIdOption(args, i, o.vid, o.pid)) {
+            std::cerr << "tovask-cli: unexpected argument '" << a << "'\n" << help;
+            code = exitUsage;
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+}  // namespace
+
+bool ParseUsbIdOption(const std::vector<std::string>& args, std::size_t& i, std::optional<std::string>& vid,
+                      std::optional<std::string>& pid)
+{
+    const std::string& a = args[i];
+    for (auto [name, target] : {std::pair{"--vid", &vid}, std::pair{"--pid", &pid}}) {
+        if (a == name && i + 1 < args.size()) {
+            *target = args[++i];
+            return true;
+        }
+        const std::string prefix = std::string(name) + "=";
+        if (a.rfind(prefix, 0) == 0) {
+            *target = a.substr(prefix.size());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ResolveUsbIds(const std::optional<std::string>& vid, const std::optional<std::string>& pid, UsbIds& out)
+{
+    std::string error;
+    const UsbIds build = BuildUsbIds();
+    if (!PickUsbId({{"--vid", vid}, {"TOVASK_USB_VID", EnvironmentText("TOVASK_USB_VID")}}, build.vendorId,
+                   out.vendorId, error)
+        || !PickUsbId({{"--pid", pid}, {"TOVASK_USB_PID", EnvironmentText("TOVASK_USB_PID")}}, build.productId,
+                      out.productId, error)) {
+        std::cerr << "tovask-cli: " << error << '\n';
+        return false;
+    }
+    return true;
+}
+
+int CmdDevices(const std::vector<std::string>& args)
+{
+    int code = exitOk;
+    const auto o = Parse(args, true, code);
+    if (!o)
+        return code;
+    UsbIds wanted;
+    if (!ResolveUsbIds(o->vid, o->pid, wanted))
+        return exitUsage;
+    LinkSet links(portKindUSB, o->simulate);
+    std::vector<HidListing> list;
+    if (!ListHidInterfaces(links.Usb()->Backend(), wanted, list)) {
+        std::cerr << "tovask-cli: the system's HID devices could not be listed\n";
+        return exitFailed;
+    }
+    if (o->json)
+        PrintJson(list);
+    else
+        PrintTable(list, wanted);
+    return exitOk;
+}
+
+int CmdUdevRule(const std::vector<std::string>& args)
+{
+    int code = exitOk;
+    const auto o = Parse(args, false, code);
+    if (!o)
+        return code;
+    UsbIds ids;
+    if (!ResolveUsbIds(o->vid, o->pid, ids))
+        return exitUsage;
+    std::cout << UdevRuleText(ids);
+    return exitOk;
+}
