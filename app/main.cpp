@@ -7,7 +7,8 @@
 #include "app/main_frame.h"
 #include "app/reader_settings.h"
 #include "app/set_port_dialog.h"
-#include "sim/link_set.h"
+#include "device/link_set.h"
+#include "sim/simulated_reader.h"
 #include "view/message_box_sink.h"
 #include "view/tovask_view.h"
 #include "device/transfer.h"
@@ -47,7 +48,9 @@ int main(int argc, char** argv)
             return 0;
         portKind = choice.selectedIndex;
     }
-    LinkSet links(portKind, simulate);
+    ApplyPortSettings();
+    std::unique_ptr<SimReader> simulated = simulate ? std::make_unique<SimReader>(portKind) : nullptr;
+    LinkSet links(portKind, simulated.get());
     if (portKind == portKindUSB) {
         UsbIds ids;
         std::string error;
@@ -58,7 +61,7 @@ int main(int argc, char** argv)
         links.SetUsbIds(ids);
     }
     // A fault the link cannot have (cts-low on USB, say) is ignored.
-    if (fault.fault != SimFault::None && !links.SetFault(fault))
+    if (fault.fault != SimFault::None && !(simulated && simulated->SetFault(fault)))
         std::fprintf(stderr, "tovask: the fault '%s' does not apply to this link; the simulated reader behaves\n",
                      SimFaultName(fault).c_str());
 

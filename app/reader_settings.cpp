@@ -4,6 +4,8 @@
 
 #include <QSettings>
 
+#include "device/com/com_port.h"
+
 namespace {
 
 std::optional<std::string> Setting(const QSettings& settings, const char* key)
@@ -15,6 +17,13 @@ std::optional<std::string> Setting(const QSettings& settings, const char* key)
 }
 
 }  // namespace
+
+void ApplyPortSettings()
+{
+    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    for (int n = 1; n <= 8; ++n)
+        SetComDeviceSetting(n, settings.value(QString("Ports/COM%1").arg(n)).toString().toStdString());
+}
 
 bool EditorUsbIds(UsbIds& out, std::string& error)
 {

@@ -6,6 +6,10 @@
 
 #include "device/usb/usb_ids.h"
 
+// Hands the user's serial device names (settings Ports/COM1 .. Ports/COM8)
+// to the serial link.
+void ApplyPortSettings();
+
 // The USB reader's identifiers: TOVASK_USB_VID / TOVASK_USB_PID, then the
 // settings USB/VendorId and USB/ProductId (hex text), then the build's pair.
 // A malformed value is an error naming it: false, with error set.

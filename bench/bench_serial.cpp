@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-
 #include <benchmark/benchmark.h>
 
 #include "device/com/card_test.h"
@@ -96,7 +94,6 @@ BENCHMARK(BM_CardTestAppend)->Arg(10 * 1024)->Arg(1024 * 1024);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-
 #include "cli/commands.h"
 #include "device/trace.h"
 
@@ -33,8 +31,6 @@ const char* kUsage =
 
 int main(int argc, char** argv)
 {
-    // The serial backend needs an application object for its notifiers.
-    QCoreApplication app(argc, argv);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--verbose") == 0 || std::strcmp(argv[i], "-v") == 0)

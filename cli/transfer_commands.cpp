@@ -4,8 +4,9 @@
 #include <optional>
 
 #include "cli/commands.h"
-#include "sim/link_set.h"
+#include "device/link_set.h"
 #include "device/transfer.h"
+#include "sim/simulated_reader.h"
 #include "model/tovask_doc.h"
 
 bool LoadTemplateFile(const std::string& path, ConfigImage& image);
@@ -147,9 +148,10 @@ int Transfer(const Options& o, bool isWrite)
                   << "': use USB, PS2, COM1..COM8 or a serial device path\n";
         return exitUsage;
     }
-    LinkSet links(portKind, o.simulate, devicePath);
+    std::unique_ptr<SimReader> simulated = o.simulate ? std::make_unique<SimReader>(portKind) : nullptr;
+    LinkSet links(portKind, simulated.get(), devicePath);
     links.SetUsbIds(usbIds);
-    if (o.fault.fault != SimFault::None && !links.SetFault(o.fault)) {
+    if (o.fault.fault != SimFault::None && !simulated->SetFault(o.fault)) {
         std::cerr << "tovask-cli: the fault '" << SimFaultName(o.fault) << "' cannot happen on " << o.port << '\n';
         return exitUsage;
     }

@@ -8,7 +8,8 @@
 
 #include "cli/commands.h"
 #include "device/usb/usb_port.h"
-#include "sim/link_set.h"
+#include "device/link_set.h"
+#include "sim/simulated_reader.h"
 
 namespace {
 
@@ -176,7 +177,8 @@ int CmdDevices(const std::vector<std::string>& args)
     UsbIds wanted;
     if (!ResolveUsbIds(o->vid, o->pid, wanted))
         return exitUsage;
-    LinkSet links(portKindUSB, o->simulate);
+    std::unique_ptr<SimReader> simulated = o->simulate ? std::make_unique<SimReader>(portKindUSB) : nullptr;
+    LinkSet links(portKindUSB, simulated.get());
     std::vector<HidListing> list;
     if (!ListHidInterfaces(links.Usb()->Backend(), wanted, list)) {
         std::cerr << "tovask-cli: the system's HID devices could not be listed\n";

@@ -24,6 +24,87 @@ void AppendNibbles(std::vector<std::uint8_t>& out, std::uint8_t b)
 
 }  // namespace
 
+// The in-process line: what the program writes goes to the reader at once,
+// what the reader sends waits here until the program reads it.
+class InProcessLine : public ISerialBackend {
+public:
+    explicit InProcessLine(SimSerialReader& reader) : m_reader(reader) {}
+    ~InProcessLine() override { Close(); }
+
+    bool Open(const std::string&) override
+    {
+        Close();
+        std::lock_guard<std::mutex> lock(m_reader.m_mutex);
+        if (m_reader.m_unplugged) {
+            m_error = "the simulated reader is unplugged";
+            return false;
+        }
+        if (m_reader.m_lineInUse) {
+            m_error = "the port is in use";
+            return false;
+        }
+        m_reader.m_lineInUse = m_open = true;
+        m_reader.SendDue();
+        m_reader.m_toProgram.clear();
+        return true;
+    }
+    void Close() override
+    {
+        if (!m_open)
+            return;
+        std::lock_guard<std::mutex> lock(m_reader.m_mutex);
+        m_reader.m_lineInUse = m_open = false;
+    }
+    bool IsOpen() const override { return m_open; }
+    bool Write(const std::uint8_t* bytes, int count, int) override
+    {
+        std::lock_guard<std::mutex> lock(m_reader.m_mutex);
+        if (!m_open || count < 0)
+            return false;
+        if (m_reader.m_ctsHeld) {
+            m_error = "the line did not take the bytes in time";
+            return false;
+        }
+        m_reader.TakeFromProgram(bytes, static_cast<std::size_t>(count));
+        return true;
+    }
+    int Read(std::uint8_t* buffer, int max) override
+    {
+        std::lock_guard<std::mutex> lock(m_reader.m_mutex);
+        return m_open ? m_reader.GiveToProgram(buffer, max) : 0;
+    }
+    std::string ErrorText() const override { return m_error; }
+
+private:
+    SimSerialReader& m_reader;
+    bool m_open = false;
+    std::string m_error;
+};
+
+std::unique_ptr<ISerialBackend> SimSerialReader::InProcessBackend()
+{
+    return m_inProcess ? std::make_unique<InProcessLine>(*this) : nullptr;
+}
+
+void SimSerialReader::TakeFromProgram(const std::uint8_t* bytes, std::size_t count)
+{
+    m_received.insert(m_received.end(), bytes, bytes + count);
+    for (std::size_t i = 0; i < count; ++i)
+        Take(bytes[i]);
+    SendDue();
+}
+
+int SimSerialReader::GiveToProgram(std::uint8_t* buffer, int max)
+{
+    SendDue();
+    const int n = std::min(max, static_cast<int>(m_toProgram.size()));
+    if (n <= 0)
+        return 0;
+    std::copy_n(m_toProgram.begin(), n, buffer);
+    m_toProgram.erase(m_toProgram.begin(), m_toProgram.begin() + n);
+    return n;
+}
+
 long long SimSerialReader::NowMs()
 {
     using namespace std::chrono;

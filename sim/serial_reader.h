@@ -1,12 +1,18 @@
-// The simulated reader's serial face: a pseudo-terminal whose slave side is
-// the "serial port" the program opens. The reader takes a new image from the
+// The simulated reader's serial face. The reader takes a new image from the
 // 0xE7 data frame, answers the read request 0xE6 with its image, and sends a
 // card's output bytes when a swipe is simulated. Its image lives in the
 // shared SimReaderMemory.
 //
-// Two ways to run it: Pump() handles what has arrived and answers at once
-// (tests call it from RecordingSleeper::onSleep), or Start() serves the line
-// from a background thread until Stop() (the editor and the command-line tool).
+// Its line is one of two:
+// - a pseudo-terminal (POSIX) whose slave side is the "serial port" the
+//   program opens with its own serial backend, so the real serial code runs;
+// - an in-process line (every platform): the serial backend that
+//   InProcessBackend() gives talks to the reader directly.
+//
+// Two ways to run a pseudo-terminal: Pump() handles what has arrived and
+// answers at once (tests call it from RecordingSleeper::onSleep), or Start()
+// serves the line from a background thread until Stop() (the editor and the
+// command-line tool). The in-process line is served by its backend's calls.
 #pragma once
 
 #include <atomic>
@@ -16,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "device/com/com_port.h"
 #include "sim/reader_memory.h"
 
 class SimSerialReader {
@@ -32,18 +39,27 @@ public:
         bool stopMidway = false;
     };
 
-    // Opens the pseudo-terminal; see IsOpen and ErrorText.
-    explicit SimSerialReader(SimReaderMemory& memory);
+    enum class Line {
+        PseudoTerminal,
+        InProcess,
+        Default,  // a pseudo-terminal where the platform has one
+    };
+
+    // Opens the line; see IsOpen and ErrorText.
+    explicit SimSerialReader(SimReaderMemory& memory, Line line = Line::Default);
     ~SimSerialReader();
     SimSerialReader(const SimSerialReader&) = delete;
     SimSerialReader& operator=(const SimSerialReader&) = delete;
 
-    bool IsOpen() const { return m_master >= 0; }
+    bool IsOpen() const { return m_inProcess || m_master >= 0; }
+    bool InProcess() const { return m_inProcess; }
+    // A serial backend on the in-process line; null on a pseudo-terminal.
+    std::unique_ptr<ISerialBackend> InProcessBackend();
     const std::string& ErrorText() const { return m_error; }
     // The pseudo-terminal's own device, e.g. "/dev/pts/3".
     const std::string& SlavePath() const { return m_slavePath; }
     // The name the program opens: a link to the slave side that disappears
-    // while the reader is unplugged.
+    // while the reader is unplugged; empty on the in-process line.
     const std::string& DevicePath() const { return m_devicePath; }
     // Takes the reader's device name away (true) or brings it back (false).
     // A port the program already has open stays usable.
@@ -78,6 +94,7 @@ public:
     int EndCommands() const;
 
 private:
+    friend class InProcessLine;
     struct PendingReply {
         std::vector<std::uint8_t> bytes;
         long long dueMs;
@@ -93,7 +110,16 @@ private:
     void Serve();
     static long long NowMs();
 
+    // The in-process line, both directions, and its switches.
+    void TakeFromProgram(const std::uint8_t* bytes, std::size_t count);
+    int GiveToProgram(std::uint8_t* buffer, int max);
+
     SimReaderMemory& m_memory;
+    bool m_inProcess = false;
+    std::vector<std::uint8_t> m_toProgram;
+    bool m_ctsHeld = false;
+    bool m_unplugged = false;
+    bool m_lineInUse = false;
     int m_master = -1;
     int m_slaveHolder = -1;  // keeps the line up while the program has it closed
     int m_wake[2] = {-1, -1};

@@ -19,8 +19,12 @@ std::string Errno(const char* what) { return std::string(what) + ": " + std::str
 
 }  // namespace
 
-SimSerialReader::SimSerialReader(SimReaderMemory& memory) : m_memory(memory)
+SimSerialReader::SimSerialReader(SimReaderMemory& memory, Line line) : m_memory(memory)
 {
+    if (line == Line::InProcess) {
+        m_inProcess = true;
+        return;
+    }
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) {
         m_error = Errno("posix_openpt");
@@ -77,6 +81,11 @@ SimSerialReader::SimSerialReader(SimReaderMemory& memory) : m_memory(memory)
 
 void SimSerialReader::SetUnplugged(bool unplugged)
 {
+    if (m_inProcess) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_unplugged = unplugged;
+        return;
+    }
     if (m_linkFolder.empty())
         return;
     if (unplugged)
@@ -99,8 +108,10 @@ SimSerialReader::~SimSerialReader()
 
 void SimSerialReader::PumpLocked()
 {
-    if (m_master < 0)
+    if (m_master < 0) {
+        SendDue();
         return;
+    }
     std::uint8_t buffer[512];
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
@@ -115,6 +126,10 @@ void SimSerialReader::PumpLocked()
 
 void SimSerialReader::WriteAll(const std::uint8_t* bytes, std::size_t count)
 {
+    if (m_inProcess) {
+        m_toProgram.insert(m_toProgram.end(), bytes, bytes + count);
+        return;
+    }
     std::size_t done = 0;
     int stalls = 0;
     while (done < count && m_master >= 0) {
@@ -135,6 +150,11 @@ void SimSerialReader::WriteAll(const std::uint8_t* bytes, std::size_t count)
 
 void SimSerialReader::SetHoldCts(bool hold)
 {
+    if (m_inProcess) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ctsHeld = hold;
+        return;
+    }
     if (m_slaveHolder >= 0)
         ::tcflow(m_slaveHolder, hold ? TCOOFF : TCOON);
 }

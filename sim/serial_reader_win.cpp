@@ -1,21 +1,29 @@
 // Windows has no pseudo-terminal to offer as a COM port: the simulated serial
-// reader does not open, and says so; its protocol side still works for Pump.
+// reader always has the in-process line.
 #include "sim/serial_reader.h"
 
-SimSerialReader::SimSerialReader(SimReaderMemory& memory) : m_memory(memory)
-{
-    m_error = "the simulated serial reader needs a pseudo-terminal, which this platform does not have";
-}
+SimSerialReader::SimSerialReader(SimReaderMemory& memory, Line) : m_memory(memory) { m_inProcess = true; }
 
 SimSerialReader::~SimSerialReader() = default;
 
 void SimSerialReader::PumpLocked() { SendDue(); }
 
-void SimSerialReader::WriteAll(const std::uint8_t*, std::size_t) {}
+void SimSerialReader::WriteAll(const std::uint8_t* bytes, std::size_t count)
+{
+    m_toProgram.insert(m_toProgram.end(), bytes, bytes + count);
+}
 
-void SimSerialReader::SetHoldCts(bool) {}
+void SimSerialReader::SetHoldCts(bool hold)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ctsHeld = hold;
+}
 
-void SimSerialReader::SetUnplugged(bool) {}
+void SimSerialReader::SetUnplugged(bool unplugged)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_unplugged = unplugged;
+}
 
 void SimSerialReader::Start() {}
 

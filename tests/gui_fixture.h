@@ -16,7 +16,8 @@
 #include "app/main_frame.h"
 #include "device/transfer.h"
 #include "model/message_sink.h"
-#include "sim/link_set.h"
+#include "device/link_set.h"
+#include "sim/simulated_reader.h"
 #include "view/message_box_sink.h"
 #include "view/tovask_view.h"
 
@@ -33,6 +34,7 @@ protected:
     {
         frame.reset();
         links.reset();
+        simulated.reset();
         SetMessageSink(nullptr);
     }
 
@@ -42,7 +44,8 @@ protected:
     {
         frame = std::make_unique<CMainFrame>();
         if (portKind != portKindUSB) {
-            links = std::make_unique<LinkSet>(portKind, true);
+            simulated = std::make_unique<SimReader>(portKind);
+            links = std::make_unique<LinkSet>(portKind, simulated.get());
             frame->View().SetLinks(links.get());
         }
         frame->StartView(portKind);
@@ -63,6 +66,7 @@ protected:
 
     QTemporaryDir settingsDir;
     RecordingMessageSink sink;
+    std::unique_ptr<SimReader> simulated;
     std::unique_ptr<LinkSet> links;
     std::unique_ptr<CMainFrame> frame;
 };

@@ -1,7 +1,6 @@
 #include "view/tovask_view.h"
 #include "view/test_mr_dialog.h"
-#include "sim/link_set.h"
-#include "sim/serial_reader.h"
+#include "device/link_set.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -219,10 +218,8 @@ void CTovaskView::InitialUpdate(int portKind)
         }
         if (IsComPortKind(m_portKind)) {
             m_testDialog = std::make_unique<CTestMR>();
-            if (m_links && m_links->SimSerial()) {
-                SimSerialReader* sim = m_links->SimSerial();
-                m_testDialog->SetSwipe([sim] { sim->SwipeSample(); });
-            }
+            if (m_links && m_links->SwipeAction())
+                m_testDialog->SetSwipe(m_links->SwipeAction());
         }
         ShowControls({busyNotice}, false);
         m_firstInitialUpdate = 0;

@@ -6,37 +6,43 @@
 #include <mutex>
 #include <vector>
 
-#include <QSettings>
-#include <QString>
-
 #include "device/trace.h"
 
 namespace {
 
 std::mutex g_overrideMutex;
 std::map<int, std::string> g_overrides;
+std::map<int, std::string> g_settings;
 
-std::string OverrideFor(int n)
+std::string Lookup(const std::map<int, std::string>& table, int n)
 {
     std::lock_guard<std::mutex> lock(g_overrideMutex);
-    auto it = g_overrides.find(n);
-    return it == g_overrides.end() ? std::string() : it->second;
+    auto it = table.find(n);
+    return it == table.end() ? std::string() : it->second;
+}
+
+void Store(std::map<int, std::string>& table, int n, const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(g_overrideMutex);
+    if (path.empty())
+        table.erase(n);
+    else
+        table[n] = path;
 }
 
 }  // namespace
 
 std::string ComDevicePath(int n)
 {
-    std::string path = OverrideFor(n);
+    std::string path = Lookup(g_overrides, n);
     if (!path.empty())
         return path;
     const std::string number = std::to_string(n);
     if (const char* env = std::getenv(("TOVASK_COM" + number).c_str()); env && *env)
         return env;
-    QSettings settings(QStringLiteral("Corvane ZT40 Utility"), QStringLiteral("Tovask"));
-    const QString configured = settings.value(QStringLiteral("Ports/COM%1").arg(n)).toString();
-    if (!configured.isEmpty())
-        return configured.toStdString();
+    path = Lookup(g_settings, n);
+    if (!path.empty())
+        return path;
 #ifdef _WIN32
     return "COM" + number;
 #else
@@ -44,14 +50,9 @@ std::string ComDevicePath(int n)
 #endif
 }
 
-void SetComDeviceOverride(int n, const std::string& path)
-{
-    std::lock_guard<std::mutex> lock(g_overrideMutex);
-    if (path.empty())
-        g_overrides.erase(n);
-    else
-        g_overrides[n] = path;
-}
+void SetComDeviceOverride(int n, const std::string& path) { Store(g_overrides, n, path); }
+
+void SetComDeviceSetting(int n, const std::string& path) { Store(g_settings, n, path); }
 
 void SetAllComDeviceOverrides(const std::string& path)
 {

@@ -17,8 +17,8 @@ public:
     virtual ~ISerialBackend() = default;
     // Opens the device for exclusive use with 9600 baud, 8 data bits, no
     // parity, 1 stop bit, output held back while CTS is low and RTS on, then
-    // raises DTR (a failure to raise it is ignored). Bytes received before the
-    // open are discarded. False when the device is missing, held or refuses.
+    // raises DTR (a failure to raise it is ignored). False when the device is
+    // missing, held or refuses.
     virtual bool Open(const std::string& device) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
@@ -37,12 +37,15 @@ public:
 std::unique_ptr<ISerialBackend> CreateDefaultSerialBackend();
 
 // The device that "COMn" (n = 1..8) stands for. In order: an in-process
-// override, the environment variable TOVASK_COM<n>, the per-user setting
-// "Ports/COM<n>", else /dev/ttyS<n-1> (on Windows "COMn" itself).
+// override, the environment variable TOVASK_COM<n>, the user's setting
+// handed in by the editor, else /dev/ttyS<n-1> (on Windows "COMn" itself).
 std::string ComDevicePath(int n);
 // In-process overrides, e.g. to serve every COM port from a simulated reader.
 // An empty path removes the override.
 void SetComDeviceOverride(int n, const std::string& path);
+// The user's own name for COMn (the editor's setting "Ports/COM<n>"); an
+// empty path removes it.
+void SetComDeviceSetting(int n, const std::string& path);
 void SetAllComDeviceOverrides(const std::string& path);
 void ClearComDeviceOverrides();
 

@@ -17,6 +17,12 @@ std::string Narrow(const std::wstring& text)
 
 }  // namespace
 
+IHidBackend& SystemHidBackend()
+{
+    static const std::unique_ptr<IHidBackend> backend = CreateSystemHidBackend();
+    return *backend;
+}
+
 bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out)
 {
     out.clear();

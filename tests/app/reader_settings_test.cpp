@@ -58,7 +58,9 @@ TEST_F(ReaderSettingsTest, WaitCursorIsDownBeforeEveryMessage)
     for (int portKind : {portKindUSB, portKindPS2, portKindCOM1 + 2}) {
         SCOPED_TRACE(PortKindName(portKind));
         frame.reset();
-        links = std::make_unique<LinkSet>(portKind, true);
+        links.reset();
+        simulated = std::make_unique<SimReader>(portKind);
+        links = std::make_unique<LinkSet>(portKind, simulated.get());
         frame = std::make_unique<CMainFrame>();
         frame->View().SetLinks(links.get());
         frame->StartView(portKind);

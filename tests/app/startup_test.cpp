@@ -13,7 +13,8 @@
 #include "app/main_frame.h"
 #include "app/set_port_dialog.h"
 #include "device/com/com_port.h"
-#include "sim/link_set.h"
+#include "device/link_set.h"
+#include "sim/simulated_reader.h"
 #include "sim/reader_memory.h"
 #include "sim/serial_reader.h"
 #include "view/message_box_sink.h"
@@ -64,12 +65,14 @@ protected:
     {
         frame.reset();
         links.reset();
+        simulated.reset();
         SetMessageSink(nullptr);
         qunsetenv("TOVASK_COM2");
     }
     void Start(int portKind, bool simulate)
     {
-        links = std::make_unique<LinkSet>(portKind, simulate);
+        simulated = simulate ? std::make_unique<SimReader>(portKind) : nullptr;
+        links = std::make_unique<LinkSet>(portKind, simulated.get());
         frame = std::make_unique<CMainFrame>();
         frame->View().SetLinks(links.get());
         frame->StartView(portKind);
@@ -79,6 +82,7 @@ protected:
     CTovaskView& view() { return frame->View(); }
 
     RecordingMessageSink sink;
+    std::unique_ptr<SimReader> simulated;
     std::unique_ptr<LinkSet> links;
     std::unique_ptr<CMainFrame> frame;
 };
@@ -96,12 +100,12 @@ TEST_F(StartupTest, SimulatedComPortIsReadyAndCarriesWriteAndRead)
     view().OnWriteIntoMR();
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0], "programmable MR writing OK, Check MR data please !");
-    EXPECT_EQ(links->Memory()->Image(), frame->Doc().image);
-    EXPECT_EQ(links->Memory()->Image()[0x3E] & 0x07, 7);  // 19200 reached the reader
+    EXPECT_EQ(simulated->Memory().Image(), frame->Doc().image);
+    EXPECT_EQ(simulated->Memory().Image()[0x3E] & 0x07, 7);  // 19200 reached the reader
 
-    ConfigImage stored = links->Memory()->Image();
+    ConfigImage stored = simulated->Memory().Image();
     stored[0x00] = 'Z';
-    links->Memory()->SetImage(stored);
+    simulated->Memory().SetImage(stored);
     view().OnReadFromMR();
     ASSERT_EQ(sink.messages.size(), 2u);
     EXPECT_EQ(sink.messages[1], "programmable MR reading OK!");

@@ -3,10 +3,6 @@
 #include <array>
 #include <cstdlib>
 
-#include <QDir>
-#include <QSettings>
-#include <QTemporaryDir>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,21 +14,13 @@ namespace {
 
 TEST(ComDevicePath, OverrideThenEnvironmentThenSettingThenDefault)
 {
-    EnsureCoreApp();
-    QTemporaryDir settingsDir;
-    ASSERT_TRUE(settingsDir.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     ::unsetenv("TOVASK_COM5");
     ClearComDeviceOverrides();
 
     EXPECT_EQ(ComDevicePath(5), "/dev/ttyS4");
     EXPECT_EQ(ComDevicePath(1), "/dev/ttyS0");
 
-    {
-        QSettings settings(QStringLiteral("Corvane ZT40 Utility"), QStringLiteral("Tovask"));
-        settings.setValue(QStringLiteral("Ports/COM5"), QStringLiteral("/dev/ttyUSB7"));
-        settings.sync();
-    }
+    SetComDeviceSetting(5, "/dev/ttyUSB7");
     EXPECT_EQ(ComDevicePath(5), "/dev/ttyUSB7");
     EXPECT_EQ(ComDevicePath(4), "/dev/ttyS3");
 
@@ -49,10 +37,8 @@ TEST(ComDevicePath, OverrideThenEnvironmentThenSettingThenDefault)
         EXPECT_EQ(ComDevicePath(n), "/tmp/all");
     ClearComDeviceOverrides();
     ::unsetenv("TOVASK_COM5");
-
-    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       xdg.isEmpty() ? QDir::homePath() + "/.config" : QString::fromLocal8Bit(xdg));
+    SetComDeviceSetting(5, "");
+    EXPECT_EQ(ComDevicePath(5), "/dev/ttyS4");
 }
 
 TEST(ComPortOpen, NumbersOutsideOneToEightOpenCom1)

@@ -8,23 +8,10 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-
 #include "device/com/com_port.h"
 #include "device/transfer.h"
 #include "model/tovask_doc.h"
 #include "sim/serial_reader.h"
-
-// QSerialPort's notifiers want an application object on the main thread.
-inline void EnsureCoreApp()
-{
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "tovask-device-tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
 
 // A backend whose every answer the test decides.
 struct FakeLine {
@@ -127,7 +114,6 @@ struct SerialRig {
 
     SerialRig()
     {
-        EnsureCoreApp();
         SetComDeviceOverride(comNumber, sim.SlavePath());
         sleeper.onSleep = [this](int) { sim.Pump(); };
     }

@@ -14,9 +14,10 @@
 #include "device/transfer.h"
 #include "model/tovask_doc.h"
 #include "sim/fault_switch.h"
-#include "sim/link_set.h"
+#include "device/link_set.h"
 #include "sim/reader_memory.h"
 #include "sim/serial_reader.h"
+#include "sim/simulated_reader.h"
 
 namespace fs = std::filesystem;
 
@@ -61,9 +62,8 @@ std::string Ps2ReadError(int block)
 // A document with a template of its own, saved to a file, and a reader that
 // holds a different image.
 struct FaultRig {
-    explicit FaultRig(int portKind) : links(portKind, true)
+    explicit FaultRig(int portKind) : sim(portKind), links(portKind, &sim)
     {
-        EnsureCoreApp();
         folder = fs::temp_directory_path() / ("tovask-faults-" + std::to_string(::getpid()));
         fs::create_directories(folder);
         file = folder / "template.mtl";
@@ -77,7 +77,7 @@ struct FaultRig {
         EXPECT_EQ(links.Start(startSink), LinkSet::StartResult::Ok);
         links.Fill(ctx);
         memory().SetImage(PatternImage(90));
-        if (SimSerialReader* serial = links.SimSerial()) {
+        if (SimSerialReader* serial = sim.Serial()) {
             // The test drives the reader itself: every wait lets it answer.
             serial->Stop();
             sleeper.onSleep = [serial](int) { serial->Pump(); };
@@ -90,7 +90,7 @@ struct FaultRig {
         fs::remove_all(folder, ec);
     }
 
-    SimReaderMemory& memory() { return *links.Memory(); }
+    SimReaderMemory& memory() { return sim.Memory(); }
 
     void Run(Command command)
     {
@@ -102,6 +102,7 @@ struct FaultRig {
             OnReadFromMR(ctx);
     }
 
+    SimReader sim;
     LinkSet links;
     fs::path folder;
     fs::path file;
@@ -123,7 +124,7 @@ TEST_P(FaultMatrix, EndsInItsMessageKeepsWhatItPromisesAndRecovers)
     const FaultCase& c = GetParam();
     FaultRig rig(c.portKind);
     ASSERT_TRUE(rig.startSink.messages.empty());
-    ASSERT_TRUE(rig.links.SetFault(c.fault));
+    ASSERT_TRUE(rig.sim.SetFault(c.fault));
 
     const TemplateRecord recordBefore = rig.doc.record;
     const ConfigImage imageBefore = rig.doc.image;
@@ -172,7 +173,7 @@ TEST_P(FaultMatrix, EndsInItsMessageKeepsWhatItPromisesAndRecovers)
     }
 
     // Put right, the reader serves the next command.
-    ASSERT_TRUE(rig.links.SetFault({}));
+    ASSERT_TRUE(rig.sim.SetFault({}));
     rig.doc.image = imageBefore;
     rig.doc.record = recordBefore;
     rig.Run(c.command);
@@ -250,18 +251,16 @@ TEST(FaultSwitch, NamesParseAndOnlyApplyWhereTheyCanHappen)
     EXPECT_FALSE(SimFaultApplies(SimFault::Refuse, com3));
     EXPECT_FALSE(SimFaultApplies(SimFault::Late, portKindPS2));
     EXPECT_TRUE(SimFaultApplies(SimFault::Vanish, portKindPS2));
-
-    LinkSet real(portKindUSB, false);
-    EXPECT_FALSE(real.SetFault({SimFault::Garble}));
 }
 
 // A fault set before the start checks spares them: the reader is found at
 // start and vanishes only afterwards.
 TEST(FaultSwitch, VanishSetBeforeStartStrikesAtTheFirstCommand)
 {
-    EnsureCoreApp();
-    LinkSet links(com3, true);
-    ASSERT_TRUE(links.SetFault({SimFault::Vanish}));
+    SimReader sim(com3);
+    LinkSet links(com3, &sim);
+    ASSERT_TRUE(sim.SetFault({SimFault::Vanish}));
+    EXPECT_FALSE(sim.SetFault({SimFault::Refuse}));
     RecordingMessageSink sink;
     ASSERT_EQ(links.Start(sink), LinkSet::StartResult::Ok);
     EXPECT_TRUE(links.ComPortReady());
@@ -272,4 +271,40 @@ TEST(FaultSwitch, VanishSetBeforeStartStrikesAtTheFirstCommand)
     links.Fill(ctx);
     OnReadFromMR(ctx);
     EXPECT_EQ(sink.messages, std::vector<std::string>{msg::cantOpenComPort});
+}
+
+// Where there is no pseudo-terminal the serial face is reached in process,
+// behind the same link class: the commands, the faults and the exclusive
+// open behave as on a real line.
+TEST(InProcessSerialLine, CarriesCommandsAndFaults)
+{
+    SimReader sim(com3, SimSerialReader::Line::InProcess);
+    LinkSet links(com3, &sim);
+    RecordingMessageSink sink;
+    ASSERT_EQ(links.Start(sink), LinkSet::StartResult::Ok);
+    EXPECT_TRUE(links.ComPortReady());
+    CTovaskDoc doc;
+    doc.record.outputDelay = 33;
+    RecordingHost host;
+    RecordingSleeper sleeper;
+    TransferContext ctx{doc, host, sink, sleeper};
+    links.Fill(ctx);
+    OnWriteIntoMR(ctx);
+    EXPECT_EQ(sim.Memory().Image(), doc.image);
+    doc.record.outputDelay = 5;
+    OnReadFromMR(ctx);
+    EXPECT_EQ(doc.record.outputDelay, 33);
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{msg::writingOk, msg::readingOk}));
+
+    ASSERT_TRUE(links.Com()->OpenPort(3));
+    CComPort second(sim.SerialBackend());
+    EXPECT_FALSE(second.OpenPort(3));
+    links.Com()->ClosePort();
+
+    sink.messages.clear();
+    ASSERT_TRUE(sim.SetFault({SimFault::CtsLow}));
+    OnWriteIntoMR(ctx);
+    ASSERT_TRUE(sim.SetFault({SimFault::Vanish}));
+    OnReadFromMR(ctx);
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{msg::writingError, msg::cantOpenComPort}));
 }

@@ -22,7 +22,7 @@
 
 #include "gui_fixture.h"
 #include "app/main_frame.h"
-#include "sim/link_set.h"
+#include "device/link_set.h"
 #include "view/message_box_sink.h"
 #include "view/tovask_view.h"
 

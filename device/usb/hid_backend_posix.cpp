@@ -1,12 +1,9 @@
+// The system's HID interfaces through hidapi (hidraw on Linux).
 #include "device/usb/hid_backend.h"
 
-#ifdef TOVASK_HAVE_HIDAPI
 #include <hidapi.h>
-#endif
 
 namespace {
-
-#ifdef TOVASK_HAVE_HIDAPI
 
 constexpr std::size_t stringCapacity = 128;  // UTF-16 units: 256 bytes
 
@@ -109,32 +106,6 @@ private:
     bool m_ready = false;
 };
 
-#else
-
-// A build without hidapi sees no HID interfaces.
-class HidapiBackend : public IHidBackend {
-public:
-    bool Enumerate(std::vector<HidInterfaceInfo>& out) override
-    {
-        out.clear();
-        return true;
-    }
-    std::unique_ptr<IHidDevice> Open(const std::string&, std::string* why) override
-    {
-        if (why)
-            *why = "this build has no HID support";
-        return nullptr;
-    }
-};
-
-#endif
-
 }  // namespace
 
 std::unique_ptr<IHidBackend> CreateSystemHidBackend() { return std::make_unique<HidapiBackend>(); }
-
-IHidBackend& SystemHidBackend()
-{
-    static const std::unique_ptr<IHidBackend> backend = CreateSystemHidBackend();
-    return *backend;
-}

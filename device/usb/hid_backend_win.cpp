@@ -1,0 +1,139 @@
+// The system's HID interfaces on Windows: the device set-up calls list the
+// interfaces of the HID class, the HID class driver answers for each one.
+// An interface is listed with what it says when opened without access
+// (which even a keyboard the system holds allows); the reader is opened for
+// reading and writing, as feature reports need.
+#include <windows.h>
+
+#include <setupapi.h>
+
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <vector>
+
+#include "device/usb/hid_backend.h"
+
+namespace {
+
+constexpr ULONG stringBytes = 256;  // 128 UTF-16 units
+
+std::string LastErrorText()
+{
+    const DWORD code = GetLastError();
+    char text[256] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                   sizeof text, nullptr);
+    std::string out(text, n);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
+        out.pop_back();
+    return out.empty() ? "error " + std::to_string(code) : out;
+}
+
+HANDLE OpenPath(const std::string& path, DWORD access)
+{
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+bool ReadString(BOOLEAN(__stdcall* get)(HANDLE, PVOID, ULONG), HANDLE handle, std::wstring& out)
+{
+    wchar_t text[stringBytes / sizeof(wchar_t) + 1] = {};
+    if (!get(handle, text, stringBytes))
+        return false;
+    out = text;
+    return true;
+}
+
+class Win32HidDevice : public IHidDevice {
+public:
+    explicit Win32HidDevice(HANDLE handle) : m_handle(handle) {}
+    ~Win32HidDevice() override { CloseHandle(m_handle); }
+    Win32HidDevice(const Win32HidDevice&) = delete;
+    Win32HidDevice& operator=(const Win32HidDevice&) = delete;
+
+    bool GetAttributes(HidAttributes& out) override
+    {
+        HIDD_ATTRIBUTES attributes{};
+        attributes.Size = sizeof attributes;
+        if (!HidD_GetAttributes(m_handle, &attributes))
+            return false;
+        out = {attributes.VendorID, attributes.ProductID, attributes.VersionNumber};
+        return true;
+    }
+    bool GetManufacturerString(std::wstring& out) override
+    {
+        return ReadString(HidD_GetManufacturerString, m_handle, out);
+    }
+    bool GetProductString(std::wstring& out) override { return ReadString(HidD_GetProductString, m_handle, out); }
+    bool SetFeature(const std::uint8_t* report, std::size_t length) override
+    {
+        return HidD_SetFeature(m_handle, const_cast<std::uint8_t*>(report), static_cast<ULONG>(length)) != FALSE;
+    }
+    // The class driver delivers a feature report whole or not at all.
+    int GetFeature(std::uint8_t* report, std::size_t length) override
+    {
+        return HidD_GetFeature(m_handle, report, static_cast<ULONG>(length)) ? static_cast<int>(length) : -1;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+class Win32HidBackend : public IHidBackend {
+public:
+    bool Enumerate(std::vector<HidInterfaceInfo>& out) override
+    {
+        out.clear();
+        GUID hidGuid;
+        HidD_GetHidGuid(&hidGuid);
+        HDEVINFO set = SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        if (set == INVALID_HANDLE_VALUE)
+            return false;
+        SP_DEVICE_INTERFACE_DATA data{};
+        data.cbSize = sizeof data;
+        for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &hidGuid, index, &data); ++index) {
+            DWORD size = 0;
+            SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &size, nullptr);
+            if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
+                continue;
+            std::vector<std::uint8_t> block(size);
+            auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data());
+            detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+            if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, size, nullptr, nullptr))
+                continue;
+            HidInterfaceInfo info;
+            info.path = detail->DevicePath;
+            HANDLE query = OpenPath(info.path, 0);
+            if (query != INVALID_HANDLE_VALUE) {
+                Win32HidDevice device(query);
+                HidAttributes attributes;
+                if (device.GetAttributes(attributes)) {
+                    info.vendorId = attributes.vendorId;
+                    info.productId = attributes.productId;
+                    info.versionNumber = attributes.versionNumber;
+                }
+                device.GetManufacturerString(info.manufacturer);
+                device.GetProductString(info.product);
+            }
+            out.push_back(std::move(info));
+        }
+        SetupDiDestroyDeviceInfoList(set);
+        return true;
+    }
+
+    std::unique_ptr<IHidDevice> Open(const std::string& path, std::string* why) override
+    {
+        HANDLE handle = OpenPath(path, GENERIC_READ | GENERIC_WRITE);
+        if (handle == INVALID_HANDLE_VALUE) {
+            if (why)
+                *why = LastErrorText();
+            return nullptr;
+        }
+        return std::make_unique<Win32HidDevice>(handle);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<IHidBackend> CreateSystemHidBackend() { return std::make_unique<Win32HidBackend>(); }
