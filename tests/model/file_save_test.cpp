@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -19,6 +20,36 @@ namespace {
 
 std::string Bytes(char fill) { return std::string(64, fill); }
 
+void Write(const std::string& path, const std::string& bytes, fs::perms mode = fs::perms(0644))
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+    fs::permissions(path, mode);
+}
+std::string Read(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+bool Save(const std::string& path, const std::string& bytes, std::string& error)
+{
+    return SaveFileContent(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), error);
+}
+unsigned Mode(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+// The names in a folder, to find files a save left behind.
+std::vector<std::string> Names(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 class FileSaveTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -37,36 +68,6 @@ protected:
         fs::remove_all(dir);
     }
     std::string Path(const std::string& name) const { return (dir / name).string(); }
-
-    static void Write(const std::string& path, const std::string& bytes, fs::perms mode = fs::perms(0644))
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-        fs::permissions(path, mode);
-    }
-    static std::string Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    static bool Save(const std::string& path, const std::string& bytes, std::string& error)
-    {
-        return SaveFileContent(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), error);
-    }
-    static unsigned Mode(const std::string& path)
-    {
-        struct stat st {};
-        ::stat(path.c_str(), &st);
-        return st.st_mode & 07777;
-    }
-    // The names in a folder, to find files a save left behind.
-    static std::vector<std::string> Names(const fs::path& folder)
-    {
-        std::vector<std::string> names;
-        for (auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 
     fs::path dir;
 };
@@ -139,43 +140,27 @@ TEST_F(FileSaveTest, ModeOwnerAndHardLinksAreKept)
 // that takes no new file is written in place, and no stray file is left.
 std::string PermissionRules(const fs::path& dir)
 {
+    std::string error, out;
     const std::string ro = (dir / "ro.mtl").string();
-    std::ofstream(ro, std::ios::binary) << Bytes('a');
-    fs::permissions(ro, fs::perms(0444));
+    Write(ro, Bytes('a'), fs::perms(0444));
     const auto old = fs::last_write_time(ro) - std::chrono::hours(1);
     fs::last_write_time(ro, old);
-    std::string error, out;
-    if (SaveFileContent(ro, reinterpret_cast<const std::uint8_t*>(Bytes('b').data()), 64, error))
-        out += "read-only file saved;";
-    else if (error.rfind("Permission denied", 0) != 0)
-        out += "read-only: " + error + ";";
-    std::ifstream in(ro, std::ios::binary);
-    if (std::string(std::istreambuf_iterator<char>(in), {}) != Bytes('a') || fs::last_write_time(ro) != old)
+    if (Save(ro, Bytes('b'), error) || error.rfind("Permission denied", 0) != 0)
+        out += "read-only file not refused: " + error + ";";
+    if (Read(ro) != Bytes('a') || fs::last_write_time(ro) != old)
         out += "read-only file changed;";
 
     const fs::path locked = dir / "locked";
     fs::create_directory(locked);
     const std::string inside = (locked / "t.mtl").string();
-    std::ofstream(inside, std::ios::binary) << Bytes('a');
-    fs::permissions(inside, fs::perms(0640));
+    Write(inside, Bytes('a'), fs::perms(0640));
     fs::permissions(locked, fs::perms(0555));
-    const std::string c = Bytes('c');
-    if (!SaveFileContent(inside, reinterpret_cast<const std::uint8_t*>(c.data()), 64, error))
-        out += "in place: " + error + ";";
-    std::ifstream in2(inside, std::ios::binary);
-    if (std::string(std::istreambuf_iterator<char>(in2), {}) != c)
-        out += "in place: content not written;";
-    struct stat st {};
-    ::stat(inside.c_str(), &st);
-    if ((st.st_mode & 07777) != 0640)
-        out += "in place: mode changed;";
-    const bool created = SaveFileContent((locked / "new.mtl").string(), reinterpret_cast<const std::uint8_t*>(c.data()), 64, error);
+    if (!Save(inside, Bytes('c'), error) || Read(inside) != Bytes('c') || Mode(inside) != 0640)
+        out += "not written in place: " + error + ";";
+    const bool created = Save((locked / "new.mtl").string(), Bytes('c'), error);
     if (::geteuid() != 0 && (created || error != "Permission denied"))
-        out += "new file in locked folder: " + (created ? std::string("created") : error) + ";";
-    std::size_t entries = 0;
-    for ([[maybe_unused]] auto& e : fs::directory_iterator(locked))
-        ++entries;
-    if (entries != (created ? 2u : 1u))
+        out += "new file in a locked folder: " + (created ? std::string("created") : error) + ";";
+    if (Names(locked).size() != (created ? 2u : 1u))
         out += "stray files in the locked folder;";
     fs::permissions(locked, fs::perms(0755));
     return out.empty() ? "ok" : out;
