@@ -17,6 +17,10 @@ int CmdNew(const std::vector<std::string>& args);
 int CmdDump(const std::vector<std::string>& args);
 int CmdWrite(const std::vector<std::string>& args);
 int CmdRead(const std::vector<std::string>& args);
+int CmdGet(const std::vector<std::string>& args);
+int CmdSet(const std::vector<std::string>& args);
+int CmdFromJson(const std::vector<std::string>& args);
+int CmdDiff(const std::vector<std::string>& args);
 int CmdDevices(const std::vector<std::string>& args);
 int CmdUdevRule(const std::vector<std::string>& args);
 

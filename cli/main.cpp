@@ -16,6 +16,10 @@ const char* kUsage =
     "Commands:\n"
     "  new FILE                   write a new template (the default settings) to FILE\n"
     "  dump [--json] FILE         print the template held in FILE\n"
+    "  get FILE NAME              print one value of the template in FILE\n"
+    "  set FILE NAME=VALUE...     change values of the template in FILE\n"
+    "  from-json JSON OUT         build a template from 'dump --json' output (- for stdin)\n"
+    "  diff A B                   print the values that differ between two templates\n"
     "  write FILE --port PORT     write the template in FILE into the reader\n"
     "  read --port PORT -o FILE   read the reader's template into FILE\n"
     "  devices [--json]           list the HID interfaces and which one is the reader\n"
@@ -56,6 +60,14 @@ int main(int argc, char** argv)
         return CmdNew(args);
     if (verb == "dump")
         return CmdDump(args);
+    if (verb == "get")
+        return CmdGet(args);
+    if (verb == "set")
+        return CmdSet(args);
+    if (verb == "from-json")
+        return CmdFromJson(args);
+    if (verb == "diff")
+        return CmdDiff(args);
     if (verb == "write")
         return CmdWrite(args);
     if (verb == "read")

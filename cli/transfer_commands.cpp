@@ -3,13 +3,12 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/cli_io.h"
 #include "cli/commands.h"
 #include "device/link_set.h"
 #include "device/transfer.h"
 #include "sim/simulated_reader.h"
 #include "model/tovask_doc.h"
-
-bool LoadTemplateFile(const std::string& path, ConfigImage& image);
 
 namespace {
 
@@ -169,12 +168,7 @@ int Transfer(const Options& o, bool isWrite)
     OnReadFromMR(ctx);
     if (sink.last != msg::readingOk)
         return exitFailed;
-    std::string error;
-    if (!CTovaskDoc::WriteImageFile(o.out, doc.image, error)) {
-        std::cerr << "tovask-cli: cannot write " << o.out << ": " << error << '\n';
-        return exitFailed;
-    }
-    return exitOk;
+    return SaveTemplateFile(o.out, doc.image) ? exitOk : exitFailed;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "device/usb/usb_port.h"
 #include "device/link_set.h"
 #include "sim/simulated_reader.h"
@@ -30,25 +31,6 @@ const char* kUdevHelp =
     "  tovask-cli udev-rule --vid 0c2e --pid 0720 | sudo tee /etc/udev/rules.d/60-tovask-reader.rules\n"
     "  sudo udevadm control --reload && sudo udevadm trigger\n"
     "then unplug the reader and plug it in again.\n";
-
-// Device strings are single-byte text: each byte outside printable ASCII as its Latin-1 code point.
-std::string Json(const std::string& s)
-{
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 std::string Cell(std::string text, std::size_t width)
 {
@@ -93,10 +75,10 @@ void PrintJson(const std::vector<HidListing>& list)
     std::cout << "[";
     for (std::size_t i = 0; i < list.size(); ++i) {
         const HidListing& l = list[i];
-        std::cout << (i ? ",\n  " : "\n  ") << "{\"path\": " << Json(l.path) << ", \"vendorId\": \""
+        std::cout << (i ? ",\n  " : "\n  ") << "{\"path\": " << JsonString(l.path) << ", \"vendorId\": \""
                   << UsbIdText(l.vendorId) << "\", \"productId\": \"" << UsbIdText(l.productId)
-                  << "\", \"version\": " << l.versionNumber << ", \"manufacturer\": " << Json(l.manufacturer)
-                  << ", \"product\": " << Json(l.product) << ", \"openable\": " << (l.openable ? "true" : "false")
+                  << "\", \"version\": " << l.versionNumber << ", \"manufacturer\": " << JsonString(l.manufacturer)
+                  << ", \"product\": " << JsonString(l.product) << ", \"openable\": " << (l.openable ? "true" : "false")
                   << ", \"reader\": " << (l.reader ? "true" : "false") << "}";
     }
     std::cout << (list.empty() ? "]\n" : "\n]\n");

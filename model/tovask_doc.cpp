@@ -2,15 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "model/file_save.h"
 
 namespace fs = std::filesystem;
 
@@ -19,52 +14,6 @@ namespace {
 std::string FileNameOf(const std::string& path) { return fs::path(path).filename().string(); }
 
 std::string SystemError(int err) { return std::error_code(err, std::generic_category()).message(); }
-
-#ifndef _WIN32
-// Writes all bytes to a fresh file and flushes them to the disk.
-bool WriteAndSync(const std::string& path, const ConfigImage& image, std::string& error)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = SystemError(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < image.size()) {
-        const ssize_t n = ::write(fd, image.data() + done, image.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = SystemError(errno);
-            ::close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        error = SystemError(errno);
-        ::close(fd);
-        return false;
-    }
-    if (::close(fd) != 0) {
-        error = SystemError(errno);
-        return false;
-    }
-    return true;
-}
-#else
-bool WriteAndSync(const std::string& path, const ConfigImage& image, std::string& error)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    out.flush();
-    if (!out) {
-        error = "write failed";
-        return false;
-    }
-    return true;
-}
-#endif
 
 }  // namespace
 
@@ -116,22 +65,22 @@ bool CTovaskDoc::OnNewDocument()
 CTovaskDoc::FileStatus CTovaskDoc::ReadImageFile(const std::string& path, ConfigImage& out)
 {
     FileStatus status;
-    std::ifstream in(path, std::ios::binary);
-    std::error_code ec;
-    if (!in || fs::is_directory(path, ec)) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
         status.result = OpenResult::CannotOpen;
-        status.error = fs::exists(path, ec) ? "the file cannot be read" : "the file does not exist";
+        status.error = SystemError(errno);
         return status;
     }
     ConfigImage bytes{};
-    in.read(reinterpret_cast<char*>(bytes.data()), imageSize);
-    const auto got = in.gcount();
-    if (in.bad()) {
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+    const int readError = std::ferror(file) ? errno : 0;  // a folder reads as "Is a directory"
+    std::fclose(file);
+    if (readError != 0) {
         status.result = OpenResult::CannotOpen;
-        status.error = "the file cannot be read";
+        status.error = SystemError(readError);
     } else if (got == 0) {
         status.result = OpenResult::Empty;
-    } else if (got < imageSize) {
+    } else if (got < bytes.size()) {
         status.result = OpenResult::TooShort;
         status.error = unexpectedFileFormat;
     } else {
@@ -167,21 +116,7 @@ CTovaskDoc::FileStatus CTovaskDoc::OpenDocument(const std::string& path)
 
 bool CTovaskDoc::WriteImageFile(const std::string& path, const ConfigImage& data, std::string& error)
 {
-    // The previous file is replaced only once the new content is safely on disk.
-    const fs::path target(path);
-    fs::path temp = target;
-    temp += ".tovask-tmp";
-    std::error_code ec;
-    fs::remove(temp, ec);
-    if (!WriteAndSync(temp.string(), data, error))
-        return false;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        error = ec.message();
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+    return SaveFileContent(path, data.data(), data.size(), error);
 }
 
 CTovaskDoc::SaveStatus CTovaskDoc::SaveDocument(const std::string& path)

@@ -52,7 +52,7 @@ public:
     };
     struct FileStatus {
         OpenResult result = OpenResult::Ok;
-        std::string error;  // for CannotOpen: what the system said
+        std::string error;  // for CannotOpen: what the system said ("No such file or directory")
     };
     // File Open of path.
     FileStatus OpenDocument(const std::string& path);
@@ -66,13 +66,13 @@ public:
         SaveResult result = SaveResult::Ok;
         std::string error;
     };
-    // Save and Save As: takes the panel into the record, encodes, then replaces
-    // the file atomically.
+    // Save and Save As: takes the panel into the record, encodes, then saves
+    // the file by the rules of SaveFileContent (model/file_save.h).
     SaveStatus SaveDocument(const std::string& path);
 
     // Reads the first 64 bytes of a file: the file rule shared with the command-line tool.
     static FileStatus ReadImageFile(const std::string& path, ConfigImage& out);
-    // Writes 64 bytes through a temporary file renamed into place.
+    // Saves 64 bytes by the rules of SaveFileContent; error is the cause of a failure.
     static bool WriteImageFile(const std::string& path, const ConfigImage& image, std::string& error);
 
     void ClearFieldChanged() { fieldChanged.fill(0); }

@@ -86,7 +86,7 @@ TEST_F(CliFileTest, FileRules)
     Write(Path("short.mtl"), std::string(63, 'A'));
     CliRun r = Cli("dump " + Path("short.mtl"));
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "Unexpected file format.\n");
+    EXPECT_EQ(r.err, "tovask-cli: " + Path("short.mtl") + ": Unexpected file format.\n");
 
     Write(Path("one.mtl"), "A");
     EXPECT_EQ(Cli("dump " + Path("one.mtl")).code, 1);
@@ -112,7 +112,7 @@ TEST_F(CliFileTest, UsageAndHelp)
     EXPECT_EQ(Cli("dump").code, 2);
     EXPECT_EQ(Cli("dump --bogus x").code, 2);
     EXPECT_EQ(Cli("new").code, 2);
-    for (const char* verb : {"", "new ", "dump ", "write ", "read "}) {
+    for (const char* verb : {"", "new ", "dump ", "write ", "read ", "get ", "set ", "from-json ", "diff "}) {
         const CliRun r = Cli(std::string(verb) + "--help");
         EXPECT_EQ(r.code, 0) << verb;
         EXPECT_NE(r.out.find("Usage: tovask-cli"), std::string::npos) << verb;

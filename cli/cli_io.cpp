@@ -1,0 +1,80 @@
+#include "cli/cli_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+#include <system_error>
+
+#include "model/tovask_doc.h"
+
+bool WantsHelp(const std::vector<std::string>& args)
+{
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h")
+            return true;
+    return false;
+}
+
+bool PrintOut(const std::string& text)
+{
+    std::cout.flush();  // anything printed through the stream goes first
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0)
+        return true;
+    const int err = errno;
+    std::cerr << "tovask-cli: standard output: "
+              << (err ? std::error_code(err, std::generic_category()).message() : "write error") << '\n';
+    return false;
+}
+
+bool LoadTemplateFile(const std::string& path, ConfigImage& image)
+{
+    const CTovaskDoc::FileStatus st = CTovaskDoc::ReadImageFile(path, image);
+    switch (st.result) {
+    case CTovaskDoc::OpenResult::Ok:
+        return true;
+    case CTovaskDoc::OpenResult::Empty:
+        std::cerr << "tovask-cli: " << path << ": the file is empty\n";
+        return false;
+    case CTovaskDoc::OpenResult::TooShort:
+    case CTovaskDoc::OpenResult::CannotOpen:
+        std::cerr << "tovask-cli: " << path << ": " << st.error << '\n';
+        return false;
+    }
+    return false;
+}
+
+bool SaveTemplateFile(const std::string& path, const ConfigImage& image)
+{
+    std::string error;
+    if (CTovaskDoc::WriteImageFile(path, image, error))
+        return true;
+    std::cerr << "tovask-cli: " << path << ": " << error << '\n';
+    return false;
+}
+
+std::string HexOf(const ConfigImage& image)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out;
+    for (auto b : image) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+std::string Printable(const std::string& bytes)
+{
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "<%02X>", c);
+            out += buf;
+        }
+    }
+    return out;
+}

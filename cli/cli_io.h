@@ -1,0 +1,27 @@
+// What the verbs share: help detection, output that reports a failed write,
+// and template files read and saved with messages that name the file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/config_image.h"
+
+bool WantsHelp(const std::vector<std::string>& args);
+
+// Writes text to standard output and flushes it; a failed write is reported
+// on standard error ("tovask-cli: standard output: No space left on device")
+// and gives false.
+bool PrintOut(const std::string& text);
+
+// Loads FILE by the editor's rule; prints "tovask-cli: FILE: cause" and
+// returns false when it cannot.
+bool LoadTemplateFile(const std::string& path, ConfigImage& image);
+// Saves the image as the editor saves; prints "tovask-cli: FILE: cause" and
+// returns false when it cannot.
+bool SaveTemplateFile(const std::string& path, const ConfigImage& image);
+
+// The 64 bytes as 128 lowercase hex digits.
+std::string HexOf(const ConfigImage& image);
+// Bytes outside printable ASCII as <XX>, so a terminal shows every byte.
+std::string Printable(const std::string& bytes);

@@ -1,0 +1,237 @@
+// get, set, from-json and diff: the verbs that read, change and compare
+// templates by the names of the JSON form.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+
+#include "cli/cli_io.h"
+#include "cli/commands.h"
+#include "cli/template_json.h"
+#include "model/template_values.h"
+
+namespace {
+
+const char* kNames =
+    "NAME is a format field (CardPrefix, T1Prefix, T1StartSentinel, T1Data,\n"
+    "T1Terminator, T1Separator, T1StopSentinel, T1Lrc, T1Suffix, the same for T2\n"
+    "and T3, CardSuffix) or a reader option (trackEnabled, errorMode,\n"
+    "longBeepOnGoodRead, threeBeepsOnError, baudIndex, parityIndex, dataBitsIndex,\n"
+    "flowControlIndex, outputDelay, oposMode).\n";
+
+const std::string kGetHelp = std::string(
+    "Usage: tovask-cli get FILE NAME\n"
+    "Prints one value of the template in FILE: a text field in escape notation\n"
+    "([CR], [LF], [TB], [[), a switch as Enable or Disable, an option as its\n"
+    "number (trackEnabled as 1,1,0).\n") + kNames;
+
+const std::string kSetHelp = std::string(
+    "Usage: tovask-cli set FILE NAME=VALUE [NAME=VALUE ...]\n"
+    "Changes the template in FILE and saves it as the editor does. Values are\n"
+    "checked as the editor checks them: texts in escape notation within the\n"
+    "field's limit, switches Enable, Disable, 1 or 0, trackEnabled as 1,1,0,\n"
+    "the others 0 or 1, the serial indices -1 (no selection) or a position in\n"
+    "their list, outputDelay 1 to 200. One refused value changes nothing.\n") + kNames;
+
+const char* kFromJsonHelp =
+    "Usage: tovask-cli from-json JSON OUT\n"
+    "Builds a template from the object that 'dump --json' prints and saves it to\n"
+    "OUT. JSON is a file, or - for standard input. With \"image\" the values are\n"
+    "written onto those bytes, so bits that no value owns survive; otherwise onto\n"
+    "the default template. Keys left out keep the values of that base.\n";
+
+const char* kDiffHelp =
+    "Usage: tovask-cli diff A B\n"
+    "Prints each value that differs (NAME: old -> new, texts in escape notation)\n"
+    "and a line for image bytes that differ without changing any value.\n"
+    "Exit code 0 when the templates are equal, 1 when they differ, 2 on an error.\n";
+
+// A larger input is no template's JSON form; reading stops there.
+constexpr std::size_t kMaxJsonSize = 1 << 20;
+
+bool KnownName(const std::string& name)
+{
+    for (const std::string& n : TemplateValueNames())
+        if (n == name)
+            return true;
+    std::cerr << "tovask-cli: unknown name '" << name << "'\n" << kNames;
+    return false;
+}
+
+// True when the arguments are exactly count operands (a file, or "-");
+// prints the usage otherwise.
+bool Positional(const std::vector<std::string>& args, std::size_t count, const std::string& help)
+{
+    bool ok = args.size() == count;
+    for (const std::string& a : args)
+        ok = ok && !a.empty() && (a[0] != '-' || a == "-");
+    if (!ok)
+        std::cerr << help;
+    return ok;
+}
+
+// Reads a JSON input whole: a file, or standard input for "-".
+bool ReadInput(const std::string& path, std::string& text)
+{
+    const bool standardInput = path == "-";
+    const std::string shown = standardInput ? "standard input" : path;
+    std::FILE* in = standardInput ? stdin : std::fopen(path.c_str(), "rb");
+    if (!in) {
+        std::cerr << "tovask-cli: " << shown << ": " << std::strerror(errno) << '\n';
+        return false;
+    }
+    text.clear();
+    char buf[4096];
+    std::size_t n;
+    while (text.size() <= kMaxJsonSize && (n = std::fread(buf, 1, sizeof buf, in)) > 0)
+        text.append(buf, n);
+    const int err = std::ferror(in) ? errno : 0;
+    if (!standardInput)
+        std::fclose(in);
+    if (err) {
+        std::cerr << "tovask-cli: " << shown << ": " << std::strerror(err) << '\n';
+        return false;
+    }
+    if (text.size() > kMaxJsonSize) {
+        std::cerr << "tovask-cli: " << shown << ": too large for a template's JSON form (over 1 MiB)\n";
+        return false;
+    }
+    return true;
+}
+
+// How diff shows a value: texts quoted, with bytes a terminal cannot show as <XX>.
+std::string Shown(const std::string& name, const std::string& value)
+{
+    const int k = FieldIndexOf(name);
+    if (k < 0 || FieldInfoAt(k).kind == FieldKind::Switch)
+        return value;
+    return '"' + Printable(value) + '"';
+}
+
+std::string Hex2(unsigned v)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02x", v & 0xFF);
+    return buf;
+}
+
+// The image bits that differ between a and b and that no change of a value
+// explains: those where encoding b's values onto a gives the same as encoding
+// a's own values onto it.
+std::string ImageOnlyDifferences(const ConfigImage& a, const TemplateRecord& ra, const ConfigImage& b,
+                                 const TemplateRecord& rb)
+{
+    ConfigImage withOwn = a, withOther = a;
+    EncodeImage(ra, withOwn);
+    EncodeImage(rb, withOther);
+    std::string line;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const unsigned unexplained = (a[i] ^ b[i]) & ~(withOwn[i] ^ withOther[i]) & 0xFF;
+        if (unexplained)
+            line += (line.empty() ? "image: 0x" : ", 0x") + Hex2(static_cast<unsigned>(i)) + ": " + Hex2(a[i]) +
+                    " -> " + Hex2(b[i]);
+    }
+    return line.empty() ? line : line + "\n";
+}
+
+}  // namespace
+
+int CmdGet(const std::vector<std::string>& args)
+{
+    if (WantsHelp(args)) {
+        std::cout << kGetHelp;
+        return exitOk;
+    }
+    if (!Positional(args, 2, kGetHelp) || !KnownName(args[1]))
+        return exitUsage;
+    ConfigImage image{};
+    if (!LoadTemplateFile(args[0], image))
+        return exitFailed;
+    TemplateRecord record;
+    DecodeImage(image, record);
+    return PrintOut(*GetTemplateValue(record, args[1]) + "\n") ? exitOk : exitFailed;
+}
+
+int CmdSet(const std::vector<std::string>& args)
+{
+    if (WantsHelp(args)) {
+        std::cout << kSetHelp;
+        return exitOk;
+    }
+    if (args.size() < 2 || args[0].empty() || args[0][0] == '-') {
+        std::cerr << kSetHelp;
+        return exitUsage;
+    }
+    std::vector<std::pair<std::string, std::string>> assignments;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::size_t eq = args[i].find('=');
+        if (eq == std::string::npos) {
+            std::cerr << "tovask-cli: '" << args[i] << "' is no NAME=VALUE\n" << kSetHelp;
+            return exitUsage;
+        }
+        if (!KnownName(args[i].substr(0, eq)))
+            return exitUsage;
+        assignments.emplace_back(args[i].substr(0, eq), args[i].substr(eq + 1));
+    }
+    ConfigImage image{};
+    if (!LoadTemplateFile(args[0], image))
+        return exitFailed;
+    TemplateRecord record;
+    DecodeImage(image, record);
+    for (const auto& [name, value] : assignments) {
+        std::string message;
+        if (!SetTemplateValue(record, name, value, message)) {
+            std::cerr << "tovask-cli: " << name << ": " << message << '\n';
+            return exitFailed;  // nothing has been written
+        }
+    }
+    EncodeImage(record, image);
+    return SaveTemplateFile(args[0], image) ? exitOk : exitFailed;
+}
+
+int CmdFromJson(const std::vector<std::string>& args)
+{
+    if (WantsHelp(args)) {
+        std::cout << kFromJsonHelp;
+        return exitOk;
+    }
+    if (!Positional(args, 2, kFromJsonHelp))
+        return exitUsage;
+    std::string json, error;
+    if (!ReadInput(args[0], json))
+        return exitFailed;
+    ConfigImage image{};
+    if (!TemplateFromJson(json, image, error)) {
+        std::cerr << "tovask-cli: " << (args[0] == "-" ? "standard input" : args[0]) << ": " << error << '\n';
+        return exitFailed;
+    }
+    return SaveTemplateFile(args[1], image) ? exitOk : exitFailed;
+}
+
+int CmdDiff(const std::vector<std::string>& args)
+{
+    constexpr int exitTrouble = 2;  // as diff(1): 0 same, 1 different, 2 trouble
+    if (WantsHelp(args)) {
+        std::cout << kDiffHelp;
+        return exitOk;
+    }
+    if (!Positional(args, 2, kDiffHelp))
+        return exitTrouble;
+    ConfigImage a{}, b{};
+    if (!LoadTemplateFile(args[0], a) || !LoadTemplateFile(args[1], b))
+        return exitTrouble;
+    TemplateRecord ra, rb;
+    DecodeImage(a, ra);
+    DecodeImage(b, rb);
+    std::ostringstream out;
+    for (const std::string& name : TemplateValueNames()) {
+        const std::string va = *GetTemplateValue(ra, name), vb = *GetTemplateValue(rb, name);
+        if (va != vb)
+            out << name << ": " << Shown(name, va) << " -> " << Shown(name, vb) << '\n';
+    }
+    out << ImageOnlyDifferences(a, ra, b, rb);
+    if (!PrintOut(out.str()))
+        return exitTrouble;
+    return a == b ? exitOk : exitFailed;
+}
