@@ -67,8 +67,11 @@ CTovaskDoc::FileStatus CTovaskDoc::ReadImageFile(const std::string& path, Config
     FileStatus status;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
+        // Windows refuses to open a folder as a file with "Permission denied".
+        std::error_code ec;
+        const bool folder = std::filesystem::is_directory(path, ec);
         status.result = OpenResult::CannotOpen;
-        status.error = SystemError(errno);
+        status.error = SystemError(folder ? EISDIR : errno);
         return status;
     }
     ConfigImage bytes{};

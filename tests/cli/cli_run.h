@@ -2,12 +2,20 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#ifdef _WIN32
+#define TOVASK_POPEN _popen
+#define TOVASK_PCLOSE _pclose
+#else
 #include <sys/wait.h>
-#include <unistd.h>
+#define TOVASK_POPEN ::popen
+#define TOVASK_PCLOSE ::pclose
+#endif
 
 struct CliRun {
     int code = -1;
@@ -18,21 +26,31 @@ struct CliRun {
 // Runs tovask-cli with the arguments; captures both streams.
 inline CliRun Cli(const std::string& args)
 {
-    const std::string errFile = (std::filesystem::temp_directory_path() / ("tovask-cli-err-" + std::to_string(::getpid()))).string();
-    const std::string cmd = std::string(TOVASK_CLI_PATH) + " " + args + " 2>" + errFile;
+    const std::string errFile =
+        (std::filesystem::temp_directory_path()
+         / ("tovask-cli-err-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count())))
+            .string();
+    std::string cmd = std::string(TOVASK_CLI_PATH) + " " + args + " 2>" + errFile;
+#ifdef _WIN32
+    cmd = "\"" + cmd + "\"";  // cmd /c takes the line between the outer quotes as it is
+#endif
     CliRun r;
-    FILE* p = ::popen(cmd.c_str(), "r");
+    FILE* p = TOVASK_POPEN(cmd.c_str(), "r");
     if (!p)
         return r;
     std::array<char, 4096> buf{};
     std::size_t n;
     while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
         r.out.append(buf.data(), n);
-    const int status = ::pclose(p);
+    const int status = TOVASK_PCLOSE(p);
+#ifdef _WIN32
+    r.code = status;
+#else
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     std::ifstream e(errFile);
     r.err.assign(std::istreambuf_iterator<char>(e), {});
+    e.close();
     std::filesystem::remove(errFile);
     return r;
 }
-

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "test_env.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -119,9 +121,9 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
     r = Cli("read --port USB -o " + Path("b.mtl") + " --simulate --vid 12345");
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("--vid: \"12345\" is not a USB identifier"), std::string::npos) << r.err;
-    ::setenv("TOVASK_USB_PID", "07x0", 1);
+    SetEnv("TOVASK_USB_PID", "07x0");
     r = Cli("devices --simulate");
-    ::unsetenv("TOVASK_USB_PID");
+    UnsetEnv("TOVASK_USB_PID");
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("TOVASK_USB_PID: \"07x0\""), std::string::npos) << r.err;
     r = Cli("udev-rule --vid 0c2e --pid 720");

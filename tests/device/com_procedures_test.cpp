@@ -91,7 +91,7 @@ TEST_F(ComWrite, ARefusedPanelValueEndsTheWriteBeforeAnything)
 
 TEST_F(ComWrite, APortHeldElsewhereCannotBeOpened)
 {
-    CComPort holder;
+    CComPort holder(rig.Backend());
     ASSERT_TRUE(holder.OpenPort(SerialRig::comNumber));
     OnWriteIntoMR(rig.ctx);
     EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::cantOpenComPort});
@@ -307,7 +307,7 @@ TEST_F(ComRead, AShortReplyIsAReadingErrorWhateverAnEarlierReadLeft)
 
 TEST_F(ComRead, APortHeldElsewhereCannotBeOpened)
 {
-    CComPort holder;
+    CComPort holder(rig.Backend());
     ASSERT_TRUE(holder.OpenPort(SerialRig::comNumber));
     OnReadFromMR(rig.ctx);
     EXPECT_EQ(rig.sink.messages, std::vector<std::string>{msg::cantOpenComPort});

@@ -108,7 +108,8 @@ inline ConfigImage PatternImage(std::uint8_t seed)
     return image;
 }
 
-// COM3 served by the simulated reader over a pty; every wait lets the reader answer.
+// COM3 served by the simulated reader over a pty (where there is none, over
+// its in-process line); every wait lets the reader answer.
 struct SerialRig {
     static constexpr int comNumber = 3;
 
@@ -119,9 +120,15 @@ struct SerialRig {
     }
     ~SerialRig() { ClearComDeviceOverrides(); }
 
+    // A backend for another port object on the same line.
+    std::unique_ptr<ISerialBackend> Backend()
+    {
+        return sim.InProcess() ? sim.InProcessBackend() : CreateDefaultSerialBackend();
+    }
+
     SimReaderMemory memory;
     SimSerialReader sim{memory};
-    CComPort com;
+    CComPort com{Backend()};
     CTovaskDoc doc;
     RecordingHost host;
     RecordingMessageSink sink;

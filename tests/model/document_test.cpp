@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "scratch_dir.h"
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -33,16 +35,11 @@ protected:
     {
         dir = fs::temp_directory_path() / ("tovask-doc-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
+        RemoveScratch(dir);
         fs::create_directories(dir);
         doc.SetView(&view);
     }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir, ec);
-    }
+    void TearDown() override { RemoveScratch(dir); }
     std::string Path(const std::string& name) const { return (dir / name).string(); }
     void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
     {
