@@ -25,6 +25,7 @@
 
 #include "app/lock_keys.h"
 #include "view/message_box_sink.h"
+#include "view/form_metrics.h"
 #include "view/tovask_view.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "view/form_metrics.h"
 #include "view/tovask_view.h"
 
 

@@ -9,6 +9,7 @@
 #include "device/com/com_port.h"
 #include "device/transfer.h"
 #include "model/message_sink.h"
+#include "view/form_metrics.h"
 #include "view/tovask_view.h"
 
 

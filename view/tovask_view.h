@@ -23,9 +23,6 @@ class QToolButton;
 class CTestMR;
 class LinkSet;
 
-// Form layout: dialog units to view pixels.
-QRect DialogUnitRect(int x, int y, int w, int h);
-
 class CTovaskView : public QWidget, public IDocView, public IProcedureHost {
     Q_OBJECT
 public:
@@ -109,6 +106,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreatePanelControls();
     bool ExchangeFromControls();
     void ExchangeToControls();
     void RefuseDelay(const char* message);
@@ -118,6 +116,7 @@ private:
     void OnDelayTextChanged(const QString& text);
     void StepSpin(int delta);
     void CreateFieldEditorControls();
+    void PaintGroupFrames(QPainter& p);
     void PaintLabels(QPainter& p);
     void DrawFieldBoxes(QPainter& p);
     void DrawFieldBitmap(QPainter& p, int id, int k);

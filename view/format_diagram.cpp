@@ -1,0 +1,144 @@
+// The format diagram: the paint operation, the 26 boxes with their looks,
+// the hover text and the hover tracking.
+#include "view/tovask_view.h"
+
+#include <QHash>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+#include "model/diagram_tables.h"
+#include "view/form_metrics.h"
+
+bool CTovaskView::IsBoxActive(int k) const
+{
+    if (k == 0 || k == 25)
+        return true;
+    if (k < 0 || k > 25)
+        return false;
+    return m_trackEnabled[(k - 1) / 8] != 0;
+}
+
+QPixmap CTovaskView::DiagramBitmap(int id)
+{
+    static QHash<int, QPixmap> cache;
+    auto it = cache.find(id);
+    if (it == cache.end())
+        it = cache.insert(id, QPixmap(QString(":/bitmaps/%1.png").arg(id)));
+    return *it;
+}
+
+void CTovaskView::paintEvent(QPaintEvent*)
+{
+    if (m_doc.needsDecode) {
+        m_doc.needsDecode = 0;
+        m_doc.DecodeImage();
+        UpdatePanelFromTemplate();
+    }
+    QPainter p(this);
+    p.setPen(Qt::black);
+    p.setBrush(kFormBackground);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+
+    PaintGroupFrames(p);
+    p.setFont(DiagramFont());
+    PaintLabels(p);
+    DrawFieldBoxes(p);
+    DrawHoverText(p);
+}
+
+void CTovaskView::DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg)
+{
+    if (text.empty())
+        return;
+    const QString s = QString::fromLocal8Bit(text.c_str());
+    const QFontMetrics fm(p.font());
+    const QRect r(x, y, fm.horizontalAdvance(s), fm.height());
+    p.fillRect(r, bg);
+    p.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, s);
+}
+
+void CTovaskView::DrawFieldBoxes(QPainter& p)
+{
+    const DiagramTables& t = m_doc.diagram;
+    for (int k = 0; k < formatFieldCount; ++k) {
+        if (!IsBoxActive(k)) {
+            DrawDisabledRow(p, (k - 1) / 8 + 1);
+            continue;
+        }
+        int id = t.normalBitmapIds[k];
+        if (m_doc.fieldHovered[k] == 1)
+            id = t.hoverBitmapIds[k];
+        else if (m_doc.fieldChanged[k] == 1)
+            id = t.changedBitmapIds[k];
+        DrawFieldBitmap(p, id, k);
+    }
+}
+
+void CTovaskView::DrawFieldBitmap(QPainter& p, int id, int k)
+{
+    const FieldBox& b = m_doc.diagram.fieldBoxes[k];
+    p.drawPixmap(b.left + 1, b.top + 1, DiagramBitmap(id));
+}
+
+void CTovaskView::DrawDisabledRow(QPainter& p, int track)
+{
+    const FieldBox& first = m_doc.diagram.fieldBoxes[1 + 8 * (track - 1)];
+    p.drawPixmap(m_doc.diagram.fieldBoxes[1].left + 1, first.top + 1, DiagramBitmap(disabledRowBitmapId));
+}
+
+void CTovaskView::DrawHoverText(QPainter& p)
+{
+    p.setPen(QColor(0, 0, 255));
+    DrawText(p, m_hoverTextX, m_hoverTextY, m_hoverText, QColor(255, 255, 180));
+}
+
+QRect CTovaskView::HoverTextRect() const
+{
+    if (m_hoverText.empty())
+        return {};
+    const QFontMetrics fm(DiagramFont());
+    const QString s = QString::fromLocal8Bit(m_hoverText.c_str());
+    return QRect(m_hoverTextX, m_hoverTextY, fm.horizontalAdvance(s), fm.height()).adjusted(-1, -1, 1, 1);
+}
+
+void CTovaskView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    const int px = pos.x(), py = pos.y();
+    if (!ExchangeFromControls())
+        return;
+    const DiagramTables& t = m_doc.diagram;
+    for (int k = 0; k < formatFieldCount; ++k) {
+        if (!t.fieldBoxes[k].Contains(px, py) && m_doc.fieldHovered[k] == 1) {
+            m_doc.fieldHovered[k] = 0;
+            // A long text reaches past the area around the pointer: clear
+            // where it was drawn, too.
+            update(HoverTextRect());
+            m_hoverText.clear();
+            update(QRect(QPoint(px - 100, py - 50), QPoint(px + 150, py + 60)));
+        }
+    }
+    for (int k = 0; k < formatFieldCount; ++k) {
+        const FieldBox& b = t.fieldBoxes[k];
+        if (!b.Contains(px, py))
+            continue;
+        if (!UpdateTemplateFromPanel())
+            return;
+        if (!IsBoxActive(k))
+            continue;
+        m_doc.fieldHovered[k] = 1;
+        const std::string label = t.hoverLabels[k];
+        const std::string& text = m_doc.record.formatFields[k].text;
+        // The text follows the pointer: clear its old place, draw it at the new one.
+        update(HoverTextRect());
+        m_hoverText = " " + label + text + " ";
+        m_hoverTextX = px;
+        m_hoverTextY = py + 20;
+        const int width = 6 * static_cast<int>(label.size() + text.size() + 10);
+        update(QRect(b.left, b.top, width, 50));
+        update(HoverTextRect());
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
