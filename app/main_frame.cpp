@@ -45,6 +45,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     ok->setGeometry(DialogUnitRect(135, 7, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    ApplyDialogLook(this);
 }
 
 CMainFrame::CMainFrame() : m_doc(std::make_unique<CTovaskDoc>())

@@ -15,7 +15,7 @@ CSetPort::CSetPort(QWidget* parent) : QDialog(parent)
     setFixedSize(DialogUnitRect(0, 0, 148, 42).size());
 
     auto* label = new QLabel("Port Name:", this);
-    label->setGeometry(DialogUnitRect(8, 11, 36, 8).adjusted(0, -2, 20, 2));
+    label->setGeometry(DialogUnitRect(8, 11, 36, 8));
 
     m_list = new QComboBox(this);
     m_list->setGeometry(DialogUnitRect(7, 21, 76, 14));
@@ -30,6 +30,7 @@ CSetPort::CSetPort(QWidget* parent) : QDialog(parent)
     auto* cancel = new QPushButton("Cancel", this);
     cancel->setGeometry(DialogUnitRect(91, 21, 50, 14));
     connect(cancel, &QPushButton::clicked, this, &CSetPort::reject);
+    ApplyDialogLook(this);
 }
 
 void CSetPort::showEvent(QShowEvent* event)

@@ -23,13 +23,15 @@ void CTovaskView::CreateFieldEditorControls()
     textOkButton = button("OK", 345);
     textCancelButton = button("Cancel", 410);
     switchCheck = new QCheckBox(this);
-    switchCheck->setGeometry(x - 50, 355, 13, 13);
+    // Two pixels more than the 13 of the layout: the desktop style's box is 14.
+    switchCheck->setGeometry(x - 50, 355, 15, 15);
     switchOkButton = button("OK", 345);
     switchCancelButton = button("Cancel", 410);
     connect(textOkButton, &QPushButton::clicked, this, [this] { ApplyTextEdit(); });
     connect(textCancelButton, &QPushButton::clicked, this, [this] { CancelTextEdit(); });
     connect(switchOkButton, &QPushButton::clicked, this, [this] { ApplySwitchEdit(); });
     connect(switchCancelButton, &QPushButton::clicked, this, [this] { CancelSwitchEdit(); });
+    ApplyDialogLook(this);
     HideFieldEditors();
     m_editorCaption.clear();
     m_editorHint.clear();
@@ -47,6 +49,11 @@ void CTovaskView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
         const QPoint pos = event->position().toPoint();
+        // A painted caption is its box's label; the diagram lies elsewhere.
+        if (ClickCaption(pos)) {
+            QWidget::mousePressEvent(event);
+            return;
+        }
         m_selectedField = noField;
         for (int k = 0; k < formatFieldCount; ++k)
             if (m_doc.diagram.fieldBoxes[k].Contains(pos.x(), pos.y()) && IsBoxActive(k))

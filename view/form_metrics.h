@@ -17,7 +17,16 @@ inline const QColor kFormBackground(238, 238, 238);
 QRect DialogUnitRect(int x, int y, int w, int h);
 
 // The diagram's font: painted captions, row labels, hover text.
+inline constexpr double diagramCellHeight = 15;
 QFont DiagramFont();
+
+// The font of the form's and the dialogs' controls, sized for the dialog units.
+QFont DialogFont();
+
+// Gives a form or dialog the dialog font, and its drop-down lists, check
+// boxes and radio buttons the look the layout needs. Run it again after
+// adding such controls.
+void ApplyDialogLook(QWidget* form);
 
 // Enables and shows, or disables and hides, each control.
 void ShowControls(std::initializer_list<QWidget*> widgets, bool shown);

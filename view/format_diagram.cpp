@@ -47,15 +47,20 @@ void CTovaskView::paintEvent(QPaintEvent*)
     DrawHoverText(p);
 }
 
-void CTovaskView::DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg)
+void CTovaskView::DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg, int stretch)
 {
     if (text.empty())
         return;
+    const QFont before = p.font();
+    QFont font = before;
+    font.setStretch(stretch);
+    p.setFont(font);
     const QString s = QString::fromLocal8Bit(text.c_str());
-    const QFontMetrics fm(p.font());
+    const QFontMetrics fm(font);
     const QRect r(x, y, fm.horizontalAdvance(s), fm.height());
     p.fillRect(r, bg);
     p.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, s);
+    p.setFont(before);
 }
 
 void CTovaskView::DrawFieldBoxes(QPainter& p)

@@ -3,9 +3,11 @@
 // painting pass.
 #include "view/tovask_view.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -13,6 +15,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <vector>
 
 #include "model/diagram_tables.h"
 #include "view/form_metrics.h"
@@ -22,7 +25,6 @@ namespace {
 
 constexpr const char* kDelayByteMessage = "Enter an integer between 0 and 255.";
 constexpr const char* kDelayRangeMessage = "Enter an integer between 1 and 200.";
-
 
 // Whole number 0..255 in the delay field, or -1.
 int ParseByte(const QString& text)
@@ -47,24 +49,18 @@ constexpr GroupFrame kGroupFrames[] = {
     {118, 3, 125, 30}, {7, 64, 236, 25}, {7, 96, 338, 141}, {250, 3, 95, 30}, {249, 64, 96, 25},
 };
 
-struct Label {
-    const char* text;
-    int x, y;
-};
-constexpr Label kPanelLabels[] = {
-    {"Port Name:", 20, 12},
-    {"Output Delay (mS):", 20, 35},
-    {"Skip output of track with error", 200, 16},
-    {"No data output with any error", 200, 34},
-    {"Long beep at good read", 400, 16},
-    {"3 beeps at read error", 400, 34},
-    {"Enable", 25, 118},
-    {"Track1 data", 90, 118},
-    {"Track2 data", 190, 118},
-    {"Track3 data", 290, 118},
-    {"Enable", 390, 118},
-    {"OPOS/JPOS", 445, 118},
-};
+enum Frame { serialFrame, radioFrame, trackFrame, diagramFrame, beepFrame, oposFrame };
+
+int FrameRight(Frame f)
+{
+    const GroupFrame& g = kGroupFrames[f];
+    return DialogUnitRect(g.x, g.y, g.w, g.h).right();
+}
+
+// Room kept between a caption and whatever follows it on the right.
+constexpr int kCaptionGap = 3;
+// A caption longer than its room is set narrower, down to this width.
+constexpr int kNarrowestStretch = 90;
 
 }  // namespace
 
@@ -124,7 +120,7 @@ void CTovaskView::CreatePanelControls()
     stopBitsEdit->setGeometry(DialogUnitRect(211, 42, 33, 12).adjusted(0, 0, 0, 2));
     stopBitsEdit->setReadOnly(true);
     busyNotice = new QLabel("Reading data, don't use mouse and/or keyboard!", this);
-    busyNotice->setGeometry(DialogUnitRect(84, 114, 158, 8).adjusted(0, 0, 0, 4));
+    busyNotice->setGeometry(DialogUnitRect(84, 114, 158, 8));
     longBeepCheck = check(256, 11);
     threeBeepsCheck = check(256, 22);
     oposCheck = check(284, 74);
@@ -327,21 +323,70 @@ void CTovaskView::PaintGroupFrames(QPainter& p)
     }
 }
 
+// The texts of the label painting pass, each at its place, with the x where
+// the next control, frame or text on its right begins. A caption that would
+// run into that is set just narrow enough to end before it.
+std::vector<CTovaskView::PaintedCaption> CTovaskView::PaintedCaptions() const
+{
+    std::vector<PaintedCaption> out;
+    auto add = [&out](const std::string& text, int x, int y, int limit, QAbstractButton* box = nullptr) {
+        if (text.empty())
+            return;
+        PaintedCaption c{text, QRect(), 100, box};
+        QFont font = DiagramFont();
+        const QString s = QString::fromLocal8Bit(text.c_str());
+        const int room = limit - kCaptionGap - x;
+        while (QFontMetrics(font).horizontalAdvance(s) > room && c.stretch > kNarrowestStretch)
+            font.setStretch(--c.stretch);
+        const QFontMetrics fm(font);
+        c.rect = QRect(x, y, fm.horizontalAdvance(s), fm.height());
+        out.push_back(c);
+    };
+    add("Port Name:", 20, 12, portNameEdit->x());
+    add("Output Delay (mS):", 20, 35, delayEdit->x());
+    add("Skip output of track with error", 200, 16, FrameRight(radioFrame), errorRadio[0]);
+    add("No data output with any error", 200, 34, FrameRight(radioFrame), errorRadio[1]);
+    add("Long beep at good read", 400, 16, FrameRight(beepFrame), longBeepCheck);
+    add("3 beeps at read error", 400, 34, FrameRight(beepFrame), threeBeepsCheck);
+    if (IsComPortKind(m_portKind))
+        add("COMn Protocol:", 25, 70, baudCombo->x());
+    add("Enable", 25, 118, trackCheck[0]->x());
+    add("Track1 data", 90, 118, trackCheck[1]->x(), trackCheck[0]);
+    add("Track2 data", 190, 118, trackCheck[2]->x(), trackCheck[1]);
+    add("Track3 data", 290, 118, FrameRight(trackFrame), trackCheck[2]);
+    // Moved 4 pixels left of 390, so that it ends before the box it precedes.
+    add("Enable", 386, 118, oposCheck->x());
+    add("OPOS/JPOS", 445, 118, FrameRight(oposFrame), oposCheck);
+
+    const int x = diagramOriginX, y = diagramOriginY, boxes = m_doc.diagram.fieldBoxes[0].left;
+    add("Editable MR Properties", x + 100, y - 10, FrameRight(diagramFrame));
+    add("Card:", x - 50, y + 2, boxes);
+    add("Track1:", x - 50, y + 30 + 2, boxes);
+    add("Track2:", x - 50, y + 2 * 30 + 2, boxes);
+    add("Track3:", x - 50, y + 3 * 30 + 2, boxes);
+    add("Card:", x - 50, y + 4 * 30 + 2, boxes);
+    add(m_editorCaption, x - 50, 332, m_editorHint.empty() ? FrameRight(diagramFrame) : x + 155);
+    add(m_editorHint, x + 155, 332, FrameRight(diagramFrame));
+    add(m_switchCaption, x - 32, 353, switchOkButton ? switchOkButton->x() : FrameRight(diagramFrame));
+    return out;
+}
+
 void CTovaskView::PaintLabels(QPainter& p)
 {
     p.setPen(Qt::black);
-    for (const Label& l : kPanelLabels)
-        DrawText(p, l.x, l.y, l.text, kFormBackground);
-    if (m_portKind >= 2)
-        DrawText(p, 25, 70, "COMn Protocol:", kFormBackground);
-    const int x = diagramOriginX, y = diagramOriginY;
-    DrawText(p, x + 100, y - 10, "Editable MR Properties", kFormBackground);
-    DrawText(p, x - 50, y + 2, "Card:", kFormBackground);
-    DrawText(p, x - 50, y + 30 + 2, "Track1:", kFormBackground);
-    DrawText(p, x - 50, y + 2 * 30 + 2, "Track2:", kFormBackground);
-    DrawText(p, x - 50, y + 3 * 30 + 2, "Track3:", kFormBackground);
-    DrawText(p, x - 50, y + 4 * 30 + 2, "Card:", kFormBackground);
-    DrawText(p, x - 50, 332, m_editorCaption, kFormBackground);
-    DrawText(p, x + 155, 332, m_editorHint, kFormBackground);
-    DrawText(p, x - 32, 353, m_switchCaption, kFormBackground);
+    for (const PaintedCaption& c : PaintedCaptions())
+        DrawText(p, c.rect.x(), c.rect.y(), c.text, kFormBackground, c.stretch);
+}
+
+bool CTovaskView::ClickCaption(QPoint pos)
+{
+    for (const PaintedCaption& c : PaintedCaptions()) {
+        if (c.box && c.rect.contains(pos) && c.box->isVisible() && c.box->isEnabled()) {
+            // What a click on the box itself does: focus, toggle, its handler.
+            c.box->setFocus(Qt::MouseFocusReason);
+            c.box->click();
+            return true;
+        }
+    }
+    return false;
 }

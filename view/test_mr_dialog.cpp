@@ -49,6 +49,7 @@ CTestMR::CTestMR(QWidget* parent) : QDialog(parent)
     m_timer = new QTimer(this);
     m_timer->setInterval(timerPeriodMs);
     connect(m_timer, &QTimer::timeout, this, &CTestMR::Poll);
+    ApplyDialogLook(this);
 }
 
 void CTestMR::SetSwipe(std::function<void()> swipe)

@@ -25,6 +25,7 @@ CTovaskView::CTovaskView(CTovaskDoc& doc, QWidget* parent) : QWidget(parent), m_
     setWhatsThis("The template: the reader's options above, the output line of a card below. "
                  "Click a box of the diagram to edit that field.");
     CreatePanelControls();
+    ApplyDialogLook(this);
     resize(sizeHint());
     m_doc.SetView(this);
 }

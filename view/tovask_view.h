@@ -7,10 +7,12 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/transfer.h"
 #include "model/tovask_doc.h"
 
+class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -59,6 +61,16 @@ public:
     void CancelTextEdit();
     void ApplySwitchEdit();
     void CancelSwitchEdit();
+
+    // A text of the label painting pass: where it is drawn, the width of its
+    // font in percent, and the check box or radio button it names, if any.
+    struct PaintedCaption {
+        std::string text;
+        QRect rect;
+        int stretch = 100;
+        QAbstractButton* box = nullptr;
+    };
+    std::vector<PaintedCaption> PaintedCaptions() const;
 
     bool IsBoxActive(int k) const;
     static QPixmap DiagramBitmap(int id);
@@ -124,7 +136,11 @@ private:
     void DrawHoverText(QPainter& p);
     // Where the hover text is drawn; empty without a text.
     QRect HoverTextRect() const;
-    void DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg);
+    // Draws text with its top-left corner at (x, y) on an opaque background,
+    // in the painter's font set to the given width in percent.
+    void DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg, int stretch = 100);
+    // A click on a painted caption works its check box or radio button.
+    bool ClickCaption(QPoint pos);
     TransferContext MakeContext();
 
     CTovaskDoc& m_doc;
