@@ -2,6 +2,7 @@
 #include "view/tovask_view.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -31,6 +32,10 @@ void CTovaskView::CreateFieldEditorControls()
     connect(textCancelButton, &QPushButton::clicked, this, [this] { CancelTextEdit(); });
     connect(switchOkButton, &QPushButton::clicked, this, [this] { ApplySwitchEdit(); });
     connect(switchCancelButton, &QPushButton::clicked, this, [this] { CancelSwitchEdit(); });
+    for (QWidget* w : {static_cast<QWidget*>(fieldEdit), static_cast<QWidget*>(textOkButton),
+                       static_cast<QWidget*>(textCancelButton), static_cast<QWidget*>(switchCheck),
+                       static_cast<QWidget*>(switchOkButton), static_cast<QWidget*>(switchCancelButton)})
+        w->installEventFilter(this);
     ApplyDialogLook(this);
     HideFieldEditors();
     m_editorCaption.clear();
@@ -42,7 +47,43 @@ void CTovaskView::HideFieldEditors()
 {
     if (!fieldEdit)
         return;
-    ShowControls({fieldEdit, textOkButton, textCancelButton, switchCheck, switchOkButton, switchCancelButton}, false);
+    HideEditorControls({fieldEdit, textOkButton, textCancelButton, switchCheck, switchOkButton, switchCancelButton});
+}
+
+// The focus, if one of these has it, goes back to the view: left to itself
+// it would move on to the panel's delay field, where the next key would
+// change the delay.
+void CTovaskView::HideEditorControls(std::initializer_list<QWidget*> controls)
+{
+    for (QWidget* w : controls)
+        if (w == window()->focusWidget())
+            setFocus(Qt::OtherFocusReason);
+    ShowControls(controls, false);
+}
+
+// Enter applies and Escape cancels, in either editor; Enter on a Cancel
+// button cancels.
+bool CTovaskView::EditorKey(QObject* watched, QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!enter && key != Qt::Key_Escape)
+        return false;
+    if (watched == fieldEdit || watched == textOkButton || watched == textCancelButton) {
+        if (enter && watched != textCancelButton)
+            ApplyTextEdit();
+        else
+            CancelTextEdit();
+        return true;
+    }
+    if (watched == switchCheck || watched == switchOkButton || watched == switchCancelButton) {
+        if (enter && watched != switchCancelButton)
+            ApplySwitchEdit();
+        else
+            CancelSwitchEdit();
+        return true;
+    }
+    return false;
 }
 
 void CTovaskView::mousePressEvent(QMouseEvent* event)
@@ -72,6 +113,8 @@ void CTovaskView::OpenFieldEditor(int k)
         return;
     if (kind == FieldKind::Switch) {
         ShowControls({switchCheck}, true);
+        // The focus goes into the editor, so that Enter and Escape reach it.
+        switchCheck->setFocus(Qt::OtherFocusReason);
         switchCheck->setChecked(f.enabled != 0);
         m_originalChecked = f.enabled;
         m_selectedField = k;
@@ -79,7 +122,7 @@ void CTovaskView::OpenFieldEditor(int k)
         m_editorCaption.clear();
         m_editorHint.clear();
         ShowControls({switchOkButton, switchCancelButton}, true);
-        ShowControls({fieldEdit, textOkButton, textCancelButton}, false);
+        HideEditorControls({fieldEdit, textOkButton, textCancelButton});
     } else {
         ShowControls({fieldEdit}, true);
         fieldEdit->setFocus(Qt::OtherFocusReason);
@@ -90,7 +133,7 @@ void CTovaskView::OpenFieldEditor(int k)
         m_editorHint = escapeHint;
         m_switchCaption.clear();
         ShowControls({textOkButton, textCancelButton}, true);
-        ShowControls({switchCheck, switchOkButton, switchCancelButton}, false);
+        HideEditorControls({switchCheck, switchOkButton, switchCancelButton});
     }
     update();
 }
@@ -115,7 +158,7 @@ void CTovaskView::ApplyTextEdit()
             m_doc.record.formatFields[k].text = text;
         }
     }
-    ShowControls({fieldEdit, textOkButton, textCancelButton}, false);
+    HideEditorControls({fieldEdit, textOkButton, textCancelButton});
     m_editorCaption.clear();
     m_editorHint.clear();
     update();
@@ -123,7 +166,7 @@ void CTovaskView::ApplyTextEdit()
 
 void CTovaskView::CancelTextEdit()
 {
-    ShowControls({fieldEdit, textOkButton, textCancelButton}, false);
+    HideEditorControls({fieldEdit, textOkButton, textCancelButton});
     m_editorCaption.clear();
     m_editorHint.clear();
     update();
@@ -141,14 +184,14 @@ void CTovaskView::ApplySwitchEdit()
         f.enabled = state;
         f.text = state ? "Enable" : "Disable";
     }
-    ShowControls({switchCheck, switchOkButton, switchCancelButton}, false);
+    HideEditorControls({switchCheck, switchOkButton, switchCancelButton});
     m_switchCaption.clear();
     update();
 }
 
 void CTovaskView::CancelSwitchEdit()
 {
-    ShowControls({switchCheck, switchOkButton, switchCancelButton}, false);
+    HideEditorControls({switchCheck, switchOkButton, switchCancelButton});
     m_switchCaption.clear();
     update();
 }

@@ -286,6 +286,8 @@ void CTovaskView::StepSpin(int delta)
 
 bool CTovaskView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress && EditorKey(watched, static_cast<QKeyEvent*>(event)))
+        return true;
     if (watched == delayEdit && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {

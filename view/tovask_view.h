@@ -15,6 +15,7 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPainter;
@@ -128,6 +129,8 @@ private:
     void OnDelayTextChanged(const QString& text);
     void StepSpin(int delta);
     void CreateFieldEditorControls();
+    void HideEditorControls(std::initializer_list<QWidget*> controls);
+    bool EditorKey(QObject* watched, QKeyEvent* event);
     void PaintGroupFrames(QPainter& p);
     void PaintLabels(QPainter& p);
     void DrawFieldBoxes(QPainter& p);

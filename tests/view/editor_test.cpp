@@ -1,5 +1,6 @@
 // The field editor's rules, the changed and hover looks as painted, and the
 // panel's handlers, driven through the real widgets.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -349,6 +350,91 @@ TEST_F(EditorTest, OpenTakesTheFirst64BytesAndAnEmptyFileKeepsTheTemplate)
     EXPECT_EQ(doc().record.formatFields[1].text, "A");
     EXPECT_EQ(frame->windowTitle(), "empty.mtl - Tovask");
     EXPECT_TRUE(sink.messages.empty());
+}
+
+// Presses a key where the keyboard focus is, as a user would.
+void Key(int key)
+{
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, static_cast<Qt::Key>(key));
+}
+
+TEST_F(EditorTest, KeysAfterTheEditorClosesLeaveThePanelAlone)
+{
+    Start(4);  // COM3: every panel value is shown
+    auto panel = [this] {
+        QStringList values{view().delayEdit->text(), view().portNameEdit->text(), view().stopBitsEdit->text()};
+        for (QComboBox* c : {view().baudCombo, view().parityCombo, view().dataBitsCombo, view().flowCombo})
+            values << c->currentText();
+        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
+                 view().trackCheck[0], view().trackCheck[1], view().trackCheck[2], view().errorRadio[0],
+                 view().errorRadio[1], view().longBeepCheck, view().threeBeepsCheck, view().oposCheck})
+            values << (b->isChecked() ? "1" : "0");
+        return values;
+    };
+    const QStringList before = panel();
+    auto strayKeys = [&](const char* after) {
+        EXPECT_EQ(QApplication::focusWidget(), &view()) << after;
+        for (int key : {int('7'), int(Qt::Key_Backspace), int(Qt::Key_Up)})
+            Key(key);
+        Move(t1Prefix.x(), t1Prefix.y());
+        EXPECT_EQ(panel(), before) << after;
+        EXPECT_EQ(doc().record.outputDelay, 4) << after;
+        EXPECT_TRUE(sink.messages.empty()) << after;
+    };
+
+    Click(t1Prefix.x(), t1Prefix.y());
+    QTest::keyClicks(QApplication::focusWidget(), "AB");
+    Key(Qt::Key_Return);  // Enter applies
+    EXPECT_FALSE(view().fieldEdit->isVisible());
+    EXPECT_EQ(doc().record.formatFields[1].text, "AB");
+    strayKeys("Enter in the text editor");
+
+    Click(t1Suffix.x(), t1Suffix.y());
+    QTest::keyClicks(QApplication::focusWidget(), "X");
+    Key(Qt::Key_Escape);  // Escape cancels
+    EXPECT_FALSE(view().fieldEdit->isVisible());
+    EXPECT_EQ(doc().record.formatFields[8].text, "");
+    strayKeys("Escape in the text editor");
+
+    Click(t1Prefix.x(), t1Prefix.y());
+    QTest::mouseClick(view().textOkButton, Qt::LeftButton);
+    strayKeys("OK clicked");
+
+    Click(t1Lrc.x(), t1Lrc.y());
+    EXPECT_EQ(QApplication::focusWidget(), view().switchCheck);
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Enter);  // the keypad's Enter applies too
+    EXPECT_FALSE(view().switchCheck->isVisible());
+    EXPECT_EQ(doc().record.formatFields[7].enabled, 1);
+    strayKeys("Enter in the switch editor");
+
+    Click(t1Separator.x(), t1Separator.y());
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(view().switchCheck->isVisible());
+    EXPECT_EQ(doc().record.formatFields[5].enabled, 1);
+    EXPECT_EQ(doc().fieldChanged[5], 0);
+    strayKeys("Escape in the switch editor");
+}
+
+TEST_F(EditorTest, TabShowsTheFocusOnBareBoxes)
+{
+    Start();
+    view().delayEdit->setFocus();
+    QWidget* previous = view().delayEdit;
+    for (QWidget* box : {static_cast<QWidget*>(view().errorRadio[0]), static_cast<QWidget*>(view().trackCheck[0])}) {
+        const QImage unfocused = box->grab().toImage();
+        while (QApplication::focusWidget() != box && QApplication::focusWidget() != nullptr) {
+            previous = QApplication::focusWidget();
+            Key(Qt::Key_Tab);
+            if (QApplication::focusWidget() == previous)
+                break;
+        }
+        ASSERT_EQ(QApplication::focusWidget(), box);
+        EXPECT_NE(box->grab().toImage(), unfocused) << box->metaObject()->className();
+    }
 }
 
 // Collects the areas the view is asked to repaint.
