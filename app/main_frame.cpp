@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -48,11 +49,24 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     ApplyDialogLook(this);
 }
 
+FormScrollArea::FormScrollArea(QWidget* form, QWidget* parent) : QScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setWidget(form);
+}
+
+QSize FormScrollArea::sizeHint() const
+{
+    return widget() ? widget()->size() : QScrollArea::sizeHint();
+}
+
 CMainFrame::CMainFrame() : m_doc(std::make_unique<CTovaskDoc>())
 {
     setWindowIcon(QIcon(":/icons/tovask-48.png"));
-    m_view = new CTovaskView(*m_doc, this);
-    setCentralWidget(m_view);
+    m_view = new CTovaskView(*m_doc);
+    // The form keeps its size and scrolls when the window is smaller.
+    setCentralWidget(new FormScrollArea(m_view, this));
+    setMinimumSize(minimumWidth, minimumHeight);
     CreateActions();
     auto* idle = new QLabel("For Help, press F1");
     statusBar()->addWidget(idle, 1);
@@ -201,7 +215,11 @@ void CMainFrame::CreateActions()
 void CMainFrame::StartView(int portKind)
 {
     m_view->InitialUpdate(portKind);
-    adjustSize();
+    // The window opens showing the whole form, as far as the screen allows.
+    QSize size = sizeHint();
+    if (QScreen* s = screen())
+        size = size.boundedTo(s->availableSize());
+    resize(size);
 }
 
 void CMainFrame::UpdateTitle()

@@ -6,7 +6,9 @@
 #include "sim/serial_reader.h"
 
 #include <QApplication>
+#include <QAbstractScrollArea>
 #include <QComboBox>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -69,12 +71,28 @@ void CTovaskView::InitialUpdate(int portKind)
 
 void CTovaskView::OnInitialUpdate()
 {
+    ShrinkFrameToForm();
     m_doc.fieldHovered.fill(0);
     m_editorCaption.clear();
     m_editorHint.clear();
     m_switchCaption.clear();
     UpdatePanelFromTemplate();
     update();
+}
+
+// The main window shrinks, never grows, until it shows the whole form without
+// scroll bars. Before the window is first shown it is sized to the form as a
+// whole.
+void CTovaskView::ShrinkFrameToForm()
+{
+    QWidget* frame = window();
+    auto* area = qobject_cast<QAbstractScrollArea*>(parentWidget() ? parentWidget()->parentWidget() : nullptr);
+    if (frame == this || !area || !frame->isVisible())
+        return;
+    if (frame->layout())
+        frame->layout()->activate();
+    const QSize fit = frame->size() - area->viewport()->size() + size();
+    frame->resize(frame->size().boundedTo(fit));
 }
 
 void CTovaskView::Redraw() { update(); }

@@ -43,6 +43,7 @@ public:
     void InitialUpdate(int portKind);
     // Every document (start, New, Open): hover state, editor captions, panel, redraw.
     void OnInitialUpdate();
+    void ShrinkFrameToForm();
 
     // IDocView / IProcedureHost
     void HideFieldEditors() override;

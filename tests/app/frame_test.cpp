@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -12,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -195,6 +199,64 @@ TEST_F(FrameTest, TitleAndRecentEntriesFollowTheFiles)
     EXPECT_NE(sink.messages[0].find("card.mtl"), std::string::npos);
     EXPECT_TRUE(frame->RecentFiles().isEmpty());
     EXPECT_EQ(frame->RecentActions().first()->text(), "Recent File");
+}
+
+// A window smaller than the form scrolls: every box and the field editor can
+// be brought into view, and pointer events routed through the window still
+// reach the box under the pointer.
+TEST_F(FrameTest, SmallWindowScrollsAndThePointerStillHitsTheRightBox)
+{
+    frame->resize(400, 300);
+    QApplication::processEvents();
+    QScrollArea* area = frame->FormArea();
+    ASSERT_LT(area->viewport()->width(), view().width());
+    ASSERT_LT(area->viewport()->height(), view().height());
+    auto reachable = [&](const QRect& r) {
+        area->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 1, r.height() / 2 + 1);
+        QApplication::processEvents();
+        return area->viewport()->rect().contains(QRect(view().mapTo(area->viewport(), r.topLeft()), r.size()));
+    };
+    for (int k = 0; k < formatFieldCount; ++k) {
+        const FieldBox& b = doc().diagram.fieldBoxes[k];
+        EXPECT_TRUE(reachable(QRect(b.left, b.top, b.width, b.height))) << k;
+    }
+
+    // Track 3's suffix, scrolled into the lower right corner.
+    const FieldBox& b = doc().diagram.fieldBoxes[24];
+    ASSERT_TRUE(reachable(QRect(b.left, b.top, b.width, b.height)));
+    ASSERT_NE(area->horizontalScrollBar()->value(), 0);
+    const QPoint inWindow = view().mapTo(frame.get(), QPoint(b.left + b.width / 2, b.top + b.height / 2));
+    QTest::mouseMove(frame->windowHandle(), inWindow);
+    EXPECT_EQ(doc().fieldHovered[24], 1);
+    EXPECT_EQ(view().HoverText(), " Suffix:  ");
+    QTest::mouseClick(frame->windowHandle(), Qt::LeftButton, Qt::NoModifier, inWindow);
+    EXPECT_EQ(view().SelectedField(), 24);
+    for (QWidget* w : {static_cast<QWidget*>(view().fieldEdit), static_cast<QWidget*>(view().textOkButton),
+                       static_cast<QWidget*>(view().textCancelButton)})
+        EXPECT_TRUE(reachable(w->geometry()));
+}
+
+TEST_F(FrameTest, EveryInitialUpdateShrinksTheWindowToTheFormButNeverGrowsIt)
+{
+    QApplication::processEvents();
+    const QSize fitted = frame->size();
+    EXPECT_EQ(frame->FormArea()->viewport()->size(), view().size());  // the whole form, no scroll bars
+    frame->resize(fitted + QSize(200, 150));
+    QApplication::processEvents();
+    frame->OnFileNew();
+    EXPECT_EQ(frame->size(), fitted);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fit.mtl");
+    ASSERT_TRUE(frame->SaveFile(path));
+    frame->resize(fitted.width() + 100, 300);
+    QApplication::processEvents();
+    ASSERT_TRUE(frame->OpenFile(path));
+    EXPECT_EQ(frame->size(), QSize(fitted.width() + frame->FormArea()->verticalScrollBar()->width(), 300));
+
+    frame->resize(50, 50);
+    EXPECT_GE(frame->width(), CMainFrame::minimumWidth);
+    EXPECT_GE(frame->height(), CMainFrame::minimumHeight);
 }
 
 }  // namespace

@@ -437,6 +437,32 @@ TEST_F(EditorTest, TabShowsTheFocusOnBareBoxes)
     }
 }
 
+// A painted caption is its box's label: a click on it runs what a click on
+// the box runs.
+TEST_F(EditorTest, ClickingACaptionWorksItsBox)
+{
+    Start();
+    int labelled = 0;
+    for (const CTovaskView::PaintedCaption& c : view().PaintedCaptions()) {
+        if (!c.box)
+            continue;
+        ++labelled;
+        const bool radio = qobject_cast<QRadioButton*>(c.box) != nullptr;
+        const bool before = c.box->isChecked();
+        Click(c.rect.center().x(), c.rect.center().y());
+        EXPECT_EQ(c.box->isChecked(), radio || !before) << c.text;
+        EXPECT_EQ(QApplication::focusWidget(), c.box) << c.text;
+    }
+    EXPECT_EQ(labelled, 8);  // two radio buttons, three tracks, two beeps, OPOS/JPOS
+    // The boxes' own handlers ran: the template followed at once.
+    EXPECT_EQ(doc().record.trackEnabled, (std::array<int, 3>{0, 0, 0}));
+    EXPECT_EQ(doc().record.errorMode, 1);
+    EXPECT_EQ(doc().record.longBeepOnGoodRead, 1);
+    EXPECT_EQ(doc().record.threeBeepsOnError, 1);
+    EXPECT_EQ(doc().record.oposMode, 1);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
 // Collects the areas the view is asked to repaint.
 class PaintRecorder : public QObject {
 public:
