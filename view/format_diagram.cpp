@@ -3,9 +3,12 @@
 #include "view/tovask_view.h"
 
 #include <QHash>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+
+#include <algorithm>
 
 #include "model/diagram_tables.h"
 #include "view/form_metrics.h"
@@ -98,13 +101,26 @@ void CTovaskView::DrawHoverText(QPainter& p)
     DrawText(p, m_hoverTextX, m_hoverTextY, m_hoverText, QColor(255, 255, 180));
 }
 
+QSize CTovaskView::HoverTextSize() const
+{
+    const QFontMetrics fm(DiagramFont());
+    return QSize(fm.horizontalAdvance(QString::fromLocal8Bit(m_hoverText.c_str())), fm.height());
+}
+
 QRect CTovaskView::HoverTextRect() const
 {
     if (m_hoverText.empty())
         return {};
-    const QFontMetrics fm(DiagramFont());
-    const QString s = QString::fromLocal8Bit(m_hoverText.c_str());
-    return QRect(m_hoverTextX, m_hoverTextY, fm.horizontalAdvance(s), fm.height()).adjusted(-1, -1, 1, 1);
+    return QRect(QPoint(m_hoverTextX, m_hoverTextY), HoverTextSize());
+}
+
+// 20 pixels below the pointer, moved left or up just enough to stay inside
+// the view's frame.
+void CTovaskView::PlaceHoverText(int px, int py)
+{
+    const QSize size = HoverTextSize();
+    m_hoverTextX = std::max(1, std::min(px, width() - 1 - size.width()));
+    m_hoverTextY = std::max(1, std::min(py + 20, height() - 1 - size.height()));
 }
 
 void CTovaskView::mouseMoveEvent(QMouseEvent* event)
@@ -119,7 +135,7 @@ void CTovaskView::mouseMoveEvent(QMouseEvent* event)
             m_doc.fieldHovered[k] = 0;
             // A long text reaches past the area around the pointer: clear
             // where it was drawn, too.
-            update(HoverTextRect());
+            update(HoverTextRect().adjusted(-1, -1, 1, 1));
             m_hoverText.clear();
             update(QRect(QPoint(px - 100, py - 50), QPoint(px + 150, py + 60)));
         }
@@ -136,13 +152,12 @@ void CTovaskView::mouseMoveEvent(QMouseEvent* event)
         const std::string label = t.hoverLabels[k];
         const std::string& text = m_doc.record.formatFields[k].text;
         // The text follows the pointer: clear its old place, draw it at the new one.
-        update(HoverTextRect());
+        update(HoverTextRect().adjusted(-1, -1, 1, 1));
         m_hoverText = " " + label + text + " ";
-        m_hoverTextX = px;
-        m_hoverTextY = py + 20;
+        PlaceHoverText(px, py);
         const int width = 6 * static_cast<int>(label.size() + text.size() + 10);
         update(QRect(b.left, b.top, width, 50));
-        update(HoverTextRect());
+        update(HoverTextRect().adjusted(-1, -1, 1, 1));
     }
     QWidget::mouseMoveEvent(event);
 }

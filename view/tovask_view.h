@@ -83,6 +83,8 @@ public:
     bool ComPortReady() const { return m_comPortReady; }
     int SelectedField() const { return m_selectedField; }
     const std::string& HoverText() const { return m_hoverText; }
+    // Where the hover text is drawn; empty without a text.
+    QRect HoverTextRect() const;
     const std::string& EditorCaption() const { return m_editorCaption; }
     const std::string& EditorHint() const { return m_editorHint; }
     const std::string& SwitchCaption() const { return m_switchCaption; }
@@ -138,8 +140,8 @@ private:
     void DrawFieldBitmap(QPainter& p, int id, int k);
     void DrawDisabledRow(QPainter& p, int track);
     void DrawHoverText(QPainter& p);
-    // Where the hover text is drawn; empty without a text.
-    QRect HoverTextRect() const;
+    QSize HoverTextSize() const;
+    void PlaceHoverText(int px, int py);
     // Draws text with its top-left corner at (x, y) on an opaque background,
     // in the painter's font set to the given width in percent.
     void DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg, int stretch = 100);

@@ -493,4 +493,32 @@ TEST_F(EditorTest, LeavingABoxRepaintsAllOfItsLongHoverText)
         EXPECT_TRUE(recorder.painted.contains(QPoint(x, 247))) << x;
 }
 
+TEST_F(EditorTest, HoverTextStaysInsideTheViewAndIsRepaintedWhereItWas)
+{
+    Start();
+    // A short text goes where the pointer is, 20 pixels lower.
+    Move(t1Suffix.x(), t1Suffix.y());
+    EXPECT_EQ(view().HoverTextRect().topLeft(), t1Suffix + QPoint(0, 20));
+
+    ApplyText(t1Suffix.x(), t1Suffix.y(), "[CR][LF][TB][[[CR][LF][TB][[");
+    QApplication::processEvents();
+    PaintRecorder recorder;
+    view().installEventFilter(&recorder);
+    Move(t1Suffix.x(), t1Suffix.y());
+    QApplication::processEvents();
+    const QRect shown = view().HoverTextRect();
+    // Moved left just enough to end inside the view's one-pixel frame.
+    EXPECT_EQ(shown.right(), view().width() - 2);
+    EXPECT_LT(shown.left(), t1Suffix.x());
+    EXPECT_EQ(shown.top(), t1Suffix.y() + 20);
+    EXPECT_TRUE(recorder.painted.contains(shown));
+
+    recorder.painted = QRegion();
+    Move(t1Suffix.x(), 236);  // between the rows: the text goes
+    QApplication::processEvents();
+    view().removeEventFilter(&recorder);
+    EXPECT_EQ(view().HoverText(), "");
+    EXPECT_TRUE(recorder.painted.contains(shown));
+}
+
 }  // namespace
