@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -297,16 +298,31 @@ void CMainFrame::OnFileSaveAs()
     SaveFile(path);
 }
 
+// At most 30 characters, shortened as desktop programs do: the root with the
+// first folder and the file name kept, as many of the last folders as fit
+// between them, the others replaced by "...". A file name too long for that
+// is shown whole.
 QString CMainFrame::ShortenedPath(const QString& path)
 {
     constexpr int maxLength = 30;
     if (path.size() <= maxLength)
         return path;
-    const QString name = QFileInfo(path).fileName();
-    if (name.size() + 4 >= maxLength)
-        return name.left(maxLength);
-    const QString head = path.left(maxLength - name.size() - 4);
-    return head + ".../" + name;
+    QStringList folders = QDir::fromNativeSeparators(path).split('/');
+    const QString name = folders.takeLast();
+    // "/home" of "/home/...", "C:/Users" of "C:/Users/...", "docs" of "docs/...".
+    const int headParts = folders.size() > 1 && (folders[0].isEmpty() || folders[0].endsWith(':')) ? 2 : 1;
+    const QString head = QStringList(folders.mid(0, headParts)).join('/');
+    folders = folders.mid(headParts);
+    for (qsizetype kept = folders.size() - 1; kept >= 0; --kept) {
+        QString tail;
+        for (const QString& f : folders.mid(folders.size() - kept))
+            tail += f + '/';
+        const QString shortened = head + "/.../" + tail + name;
+        if (shortened.size() <= maxLength)
+            return shortened;
+    }
+    const QString bare = ".../" + name;
+    return bare.size() <= maxLength ? bare : name;
 }
 
 void CMainFrame::LoadRecentFiles()
@@ -349,7 +365,7 @@ void CMainFrame::UpdateRecentMenu()
     for (int i = 0; i < recentFileCount; ++i) {
         QAction* a = m_recentActions[i];
         if (i < m_recent.size()) {
-            a->setText(QString("&%1 %2").arg(i + 1).arg(ShortenedPath(m_recent[i])));
+            a->setText(QString("&%1 %2").arg(i + 1).arg(ShortenedPath(m_recent[i]).replace("&", "&&")));
             a->setVisible(true);
             a->setEnabled(true);
         } else if (i == 0) {

@@ -259,4 +259,22 @@ TEST_F(FrameTest, EveryInitialUpdateShrinksTheWindowToTheFormButNeverGrowsIt)
     EXPECT_GE(frame->height(), CMainFrame::minimumHeight);
 }
 
+TEST(RecentFileNames, MiddleFoldersGiveWayToTheFileName)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/tmp/short.mtl", "/tmp/short.mtl"},
+        {"/home/user/projects/templates/shop/card.mtl", "/home/.../shop/card.mtl"},
+        {"/home/user/a/b/c/d/e/f/g/h/i/card.mtl", "/home/.../d/e/f/g/h/i/card.mtl"},
+        {"C:/Users/me/Documents/Templates/a.mtl", "C:/Users/.../Templates/a.mtl"},
+        {"/media/an-unusually-long-volume-name/x/card.mtl", "/media/.../x/card.mtl"},
+        {"/home/user/dir/a-template-with-a-long-name.mtl", "a-template-with-a-long-name.mtl"},
+        {"/home/user/projects/abcdefghijklmnopq.mtl", ".../abcdefghijklmnopq.mtl"},
+    };
+    for (const auto& [path, shown] : cases) {
+        const QString s = CMainFrame::ShortenedPath(path);
+        EXPECT_EQ(s.toStdString(), shown) << path;
+        EXPECT_TRUE(s.size() <= 30 || s == QFileInfo(path).fileName()) << path;
+    }
+}
+
 }  // namespace
