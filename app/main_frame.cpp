@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -390,7 +392,18 @@ void CMainFrame::ShowHelp()
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dlg);
     connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::close);
     layout->addWidget(buttons);
-    dlg->resize(560, 480);
+    // Wide enough for the guide's widest line, table or example, as far as
+    // the screen allows, so that only the vertical scroll bar is needed.
+    const int textWidth = static_cast<int>(std::ceil(browser->document()->idealWidth()));
+    const QMargins m = layout->contentsMargins();
+    int width = textWidth + 2 * browser->frameWidth() + browser->verticalScrollBar()->sizeHint().width() + m.left() +
+                m.right() + 4;
+    int height = 560;
+    if (QScreen* s = screen()) {
+        width = std::min(width, s->availableSize().width());
+        height = std::min(height, s->availableSize().height());
+    }
+    dlg->resize(std::max(width, 560), height);
     dlg->show();
 }
 

@@ -36,6 +36,15 @@ void CTovaskView::CreateFieldEditorControls()
                        static_cast<QWidget*>(textCancelButton), static_cast<QWidget*>(switchCheck),
                        static_cast<QWidget*>(switchOkButton), static_cast<QWidget*>(switchCancelButton)})
         w->installEventFilter(this);
+    fieldEdit->setWhatsThis("The field's text. [CR], [LF] and [TB] stand for a carriage return, a line feed and "
+                            "a tab, [[ for one [. Enter stores it, Escape closes the editor.");
+    textOkButton->setWhatsThis("Stores the text into the field, if it fits the field's limit. A changed field's "
+                               "box turns blue.");
+    switchCheck->setWhatsThis("Checked, the reader sends this part of the output line; unchecked, it leaves it "
+                              "out. Enter stores it, Escape closes the editor.");
+    switchOkButton->setWhatsThis("Stores the setting into the field. A changed field's box turns blue.");
+    for (QPushButton* b : {textCancelButton, switchCancelButton})
+        b->setWhatsThis("Closes the editor without storing anything.");
     ApplyDialogLook(this);
     HideFieldEditors();
     m_editorCaption.clear();

@@ -1,5 +1,6 @@
 #include "view/form_metrics.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetricsF>
@@ -120,6 +121,14 @@ void ApplyDialogLook(QWidget* form)
     for (QWidget* w : form->findChildren<QWidget*>())
         if (qobject_cast<QComboBox*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))
             w->setStyle(style);
+}
+
+int TitleBarWidth(const QString& title)
+{
+    constexpr int iconAndButtons = 120;
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(title) + iconAndButtons;
 }
 
 void ShowControls(std::initializer_list<QWidget*> widgets, bool shown)

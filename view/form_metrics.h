@@ -28,5 +28,9 @@ QFont DialogFont();
 // adding such controls.
 void ApplyDialogLook(QWidget* form);
 
+// The width a window needs for its caption in a window manager's title bar:
+// the caption in bold, the window's icon and three buttons.
+int TitleBarWidth(const QString& title);
+
 // Enables and shows, or disables and hides, each control.
 void ShowControls(std::initializer_list<QWidget*> widgets, bool shown);

@@ -3,6 +3,8 @@
 #include "view/tovask_view.h"
 
 #include <QHash>
+#include <QHelpEvent>
+#include <QWhatsThis>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -162,3 +164,29 @@ void CTovaskView::mouseMoveEvent(QMouseEvent* event)
     QWidget::mouseMoveEvent(event);
 }
 
+
+// What's This over the diagram names the box under the pointer.
+QString CTovaskView::WhatsThisAt(QPoint pos) const
+{
+    const DiagramTables& t = m_doc.diagram;
+    for (int k = 0; k < formatFieldCount; ++k) {
+        if (!t.fieldBoxes[k].Contains(pos.x(), pos.y()))
+            continue;
+        if (!t.fieldCaptions[k] || !*t.fieldCaptions[k])
+            return QString("Track %1 data: what the card holds on track %1, sent as it was read. It cannot be edited.")
+                .arg((k - 1) / 8 + 1);
+        return QString::fromLocal8Bit(t.fieldCaptions[k]) +
+               ". Point at the box to see the value, click it to edit.";
+    }
+    return whatsThis();
+}
+
+bool CTovaskView::event(QEvent* event)
+{
+    if (event->type() == QEvent::WhatsThis) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QWhatsThis::showText(help->globalPos(), WhatsThisAt(help->pos()), this);
+        return true;
+    }
+    return QWidget::event(event);
+}

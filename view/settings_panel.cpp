@@ -84,7 +84,6 @@ void CTovaskView::CreatePanelControls()
     delayEdit = new QLineEdit(this);
     delayEdit->setGeometry(DialogUnitRect(81, 21, 32, 12).adjusted(0, 0, -16, 0));
     delayEdit->installEventFilter(this);
-    delayEdit->setWhatsThis("Output delay in milliseconds, 1 to 200.");
     const QRect spinRect(delayEdit->geometry().right() + 1, delayEdit->y(), 16, delayEdit->height());
     spinUp = new QToolButton(this);
     spinUp->setArrowType(Qt::UpArrow);
@@ -119,6 +118,12 @@ void CTovaskView::CreatePanelControls()
     stopBitsEdit = new QLineEdit(this);
     stopBitsEdit->setGeometry(DialogUnitRect(211, 42, 33, 12).adjusted(0, 0, 0, 2));
     stopBitsEdit->setReadOnly(true);
+    // Read-only boxes on the dialog's face colour, as the desktop shows them.
+    for (QLineEdit* e : {portNameEdit, stopBitsEdit}) {
+        QPalette palette = e->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        e->setPalette(palette);
+    }
     busyNotice = new QLabel("Reading data, don't use mouse and/or keyboard!", this);
     busyNotice->setGeometry(DialogUnitRect(84, 114, 158, 8));
     longBeepCheck = check(256, 11);
@@ -131,6 +136,31 @@ void CTovaskView::CreatePanelControls()
     connect(threeBeepsCheck, &QCheckBox::clicked, this, [this] { OnBeepClicked(); });
     connect(oposCheck, &QCheckBox::clicked, this, [this] { OnOposClicked(); });
     connect(delayEdit, &QLineEdit::textChanged, this, [this](const QString& t) { OnDelayTextChanged(t); });
+
+    portNameEdit->setWhatsThis("The link to the reader, chosen when Tovask started: USB, PS2 (the keyboard "
+                               "port) or COM1 to COM8. It stays the same until Tovask ends.");
+    delayEdit->setWhatsThis("The reader's output delay in milliseconds, 1 to 200. The arrows beside it, or the "
+                            "Up and Down keys, step it by one.");
+    for (QToolButton* b : {spinUp, spinDown})
+        b->setWhatsThis("Steps the output delay by one millisecond.");
+    errorRadio[0]->setWhatsThis("When a track of a card cannot be read, the reader leaves that track out and "
+                                "sends the others.");
+    errorRadio[1]->setWhatsThis("When any track of a card cannot be read, the reader sends nothing for that card.");
+    for (int t = 0; t < 3; ++t)
+        trackCheck[t]->setWhatsThis(QString("Whether the reader sends track %1. Switched off, the track's row in "
+                                            "the diagram is greyed and its fields lose their blue marks.")
+                                        .arg(t + 1));
+    baudCombo->setWhatsThis("The speed of the reader's serial line.");
+    parityCombo->setWhatsThis("The parity of the reader's serial line.");
+    dataBitsCombo->setWhatsThis("The number of data bits of the reader's serial line.");
+    flowCombo->setWhatsThis("Whether the reader's serial line uses CTS/RTS hardware flow control.");
+    stopBitsEdit->setWhatsThis("The reader's serial line always uses one stop bit.");
+    busyNotice->setWhatsThis("Shown while the template travels over the keyboard port: leave the mouse and the "
+                             "keyboard alone until it goes.");
+    longBeepCheck->setWhatsThis("The reader gives a long beep when it has read a card well.");
+    threeBeepsCheck->setWhatsThis("The reader beeps three times when it could not read a card.");
+    oposCheck->setWhatsThis("Puts the reader in OPOS/JPOS mode, for point-of-sale software that reaches the "
+                            "reader through OPOS or JPOS.");
 
     QWidget* order[] = {delayEdit,     errorRadio[0], errorRadio[1], trackCheck[0], trackCheck[1],
                         trackCheck[2], baudCombo,     parityCombo,   dataBitsCombo, flowCombo,

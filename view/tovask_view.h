@@ -75,6 +75,8 @@ public:
     std::vector<PaintedCaption> PaintedCaptions() const;
 
     bool IsBoxActive(int k) const;
+    // What's This text for a place on the view: the box there, or the view's own.
+    QString WhatsThisAt(QPoint pos) const;
     static QPixmap DiagramBitmap(int id);
     QSize sizeHint() const override;
 
@@ -116,6 +118,7 @@ public:
     QCheckBox* oposCheck = nullptr;          // 1082
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

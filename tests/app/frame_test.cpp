@@ -23,6 +23,7 @@
 
 #include "gui_fixture.h"
 #include "app/main_frame.h"
+#include "app/set_port_dialog.h"
 #include "device/kb/kbio.h"
 #include "device/transfer.h"
 #include "view/message_box_sink.h"
@@ -165,6 +166,9 @@ TEST_F(FrameTest, HelpTopicsOpensTheShippedGuide)
         const QString firstLine = QString(text).section('\n', 0, 0);
         EXPECT_TRUE(guide.contains(firstLine)) << text;
     }
+    // The window fits the guide's widest line: no sideways scrolling.
+    QApplication::processEvents();
+    EXPECT_EQ(browser->horizontalScrollBar()->maximum(), 0);
     browser->window()->close();
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -275,6 +279,40 @@ TEST(RecentFileNames, MiddleFoldersGiveWayToTheFileName)
         EXPECT_EQ(s.toStdString(), shown) << path;
         EXPECT_TRUE(s.size() <= 30 || s == QFileInfo(path).fileName()) << path;
     }
+}
+
+// What's This explains every control of the panel and the field editor,
+// and over the diagram the box under the pointer.
+TEST_F(FrameTest, WhatsThisForEveryControlAndEveryBox)
+{
+    view().OpenFieldEditor(1);
+    for (QWidget* w : view().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_FALSE(w->whatsThis().isEmpty()) << w->metaObject()->className();
+    QStringList texts;
+    for (int k = 0; k < formatFieldCount; ++k) {
+        const FieldBox& b = doc().diagram.fieldBoxes[k];
+        texts << view().WhatsThisAt(QPoint(b.left + b.width / 2, b.top + b.height / 2));
+    }
+    EXPECT_EQ(texts.removeDuplicates(), 0);  // each box its own text
+    EXPECT_TRUE(texts[0].startsWith("Card data prefix"));
+    EXPECT_TRUE(texts[11].startsWith("Track 2 data"));
+    EXPECT_EQ(view().WhatsThisAt(QPoint(10, 170)), view().whatsThis());
+}
+
+TEST_F(FrameTest, ReadOnlyFieldsLookReadOnlyAndThePortDialogFitsItsTitle)
+{
+    for (QLineEdit* e : {view().portNameEdit, view().stopBitsEdit}) {
+        EXPECT_TRUE(e->isReadOnly());
+        EXPECT_EQ(e->palette().color(QPalette::Base), e->palette().color(QPalette::Window));
+    }
+    EXPECT_NE(view().delayEdit->palette().color(QPalette::Base), view().delayEdit->palette().color(QPalette::Window));
+
+    CSetPort port;
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    EXPECT_GE(port.width(), QFontMetrics(bold).horizontalAdvance(port.windowTitle()) + 100);
+    for (QPushButton* b : port.findChildren<QPushButton*>())
+        EXPECT_EQ(port.width() - b->geometry().right(), 11) << b->text().toStdString();  // 7 units from the edge
 }
 
 }  // namespace
