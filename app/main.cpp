@@ -19,7 +19,6 @@ int main(int argc, char** argv)
 
     QStringList files;
     bool simulate = false;
-    bool screenshot = false;
     SimFaultSwitch fault;
     for (const QString& arg : QApplication::arguments().mid(1)) {
         if (arg == "--simulate")
@@ -30,21 +29,16 @@ int main(int argc, char** argv)
                 return 2;
             }
         }
-        else if (arg.startsWith("--screenshot="))
-            screenshot = true;
         else if (!arg.startsWith("--"))
             files << arg;
     }
 
     // The link is chosen once per run, before any other window; cancelling ends the program.
-    int portKind = portKindUSB;
-    if (!screenshot) {
-        CSetPort choice;
-        choice.selectedIndex = portKindPS2;
-        if (choice.exec() != QDialog::Accepted)
-            return 0;
-        portKind = choice.selectedIndex;
-    }
+    CSetPort choice;
+    choice.selectedIndex = portKindPS2;
+    if (choice.exec() != QDialog::Accepted)
+        return 0;
+    const int portKind = choice.selectedIndex;
     LinkSet links(portKind, simulate);
     // A fault the link cannot have (cts-low on USB, say) is ignored.
     if (fault.fault != SimFault::None && !links.SetFault(fault))
@@ -57,13 +51,5 @@ int main(int argc, char** argv)
     if (!files.isEmpty() && !frame.OpenFile(files.first()))
         return 1;
     frame.show();
-    // --screenshot=FILE renders the window with the card prefix's editor open and exits.
-    for (const QString& arg : QApplication::arguments())
-        if (arg.startsWith("--screenshot=")) {
-            QApplication::processEvents();
-            frame.View().OpenFieldEditor(0);
-            QApplication::processEvents();
-            return frame.grab().save(arg.mid(13)) ? 0 : 1;
-        }
     return app.exec();
 }

@@ -1,11 +1,13 @@
 // tovask-gallery DIR: writes the README's screenshots into DIR, drawn by the
 // real windows on the simulated reader: the main window with USB, with COM3
-// (serial row shown) and with the field editor open, the port selection
-// dialog and the card test dialog after a swipe.
+// (serial row shown), with the field editor open and scrolled in a small
+// window, the port selection dialog and the card test dialog after a swipe.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 
 #include <cstdio>
@@ -69,6 +71,11 @@ int main(int argc, char** argv)
         frame->View().OpenFieldEditor(1);
         frame->View().fieldEdit->setText("[CR][LF]");
         ok &= Save(*frame, dir, "main-editor.png");
+        // A small window scrolls to the editor.
+        frame->resize(400, 300);
+        QApplication::processEvents();
+        frame->FormArea()->ensureWidgetVisible(frame->View().textCancelButton);
+        ok &= Save(*frame, dir, "main-scrolled.png");
     }
     {
         LinkSet links(4, true);  // COM3
