@@ -22,7 +22,6 @@ int main(int argc, char** argv)
 
     QStringList files;
     bool simulate = false;
-    bool screenshot = false;
     SimFaultSwitch fault;
     for (const QString& arg : QApplication::arguments().mid(1)) {
         if (arg == "--simulate")
@@ -33,21 +32,16 @@ int main(int argc, char** argv)
                 return 2;
             }
         }
-        else if (arg.startsWith("--screenshot="))
-            screenshot = true;
         else if (!arg.startsWith("--"))
             files << arg;
     }
 
     // The link is chosen once per run, before any other window; cancelling ends the program.
-    int portKind = portKindUSB;
-    if (!screenshot) {
-        CSetPort choice;
-        choice.selectedIndex = portKindPS2;
-        if (choice.exec() != QDialog::Accepted)
-            return 0;
-        portKind = choice.selectedIndex;
-    }
+    CSetPort choice;
+    choice.selectedIndex = portKindPS2;
+    if (choice.exec() != QDialog::Accepted)
+        return 0;
+    const int portKind = choice.selectedIndex;
     ApplyPortSettings();
     std::unique_ptr<SimReader> simulated = simulate ? std::make_unique<SimReader>(portKind) : nullptr;
     LinkSet links(portKind, simulated.get());
@@ -71,13 +65,5 @@ int main(int argc, char** argv)
     if (!files.isEmpty() && !frame.OpenFile(files.first()))
         return 1;
     frame.show();
-    // --screenshot=FILE renders the window with the card prefix's editor open and exits.
-    for (const QString& arg : QApplication::arguments())
-        if (arg.startsWith("--screenshot=")) {
-            QApplication::processEvents();
-            frame.View().OpenFieldEditor(0);
-            QApplication::processEvents();
-            return frame.grab().save(arg.mid(13)) ? 0 : 1;
-        }
     return app.exec();
 }

@@ -1,10 +1,12 @@
 #include "app/main_frame.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -13,6 +15,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -25,6 +29,7 @@
 
 #include "app/lock_keys.h"
 #include "view/message_box_sink.h"
+#include "view/form_metrics.h"
 #include "view/tovask_view.h"
 
 namespace {
@@ -44,13 +49,27 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     ok->setGeometry(DialogUnitRect(135, 7, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    ApplyDialogLook(this);
+}
+
+FormScrollArea::FormScrollArea(QWidget* form, QWidget* parent) : QScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setWidget(form);
+}
+
+QSize FormScrollArea::sizeHint() const
+{
+    return widget() ? widget()->size() : QScrollArea::sizeHint();
 }
 
 CMainFrame::CMainFrame() : m_doc(std::make_unique<CTovaskDoc>())
 {
     setWindowIcon(QIcon(":/icons/tovask-48.png"));
-    m_view = new CTovaskView(*m_doc, this);
-    setCentralWidget(m_view);
+    m_view = new CTovaskView(*m_doc);
+    // The form keeps its size and scrolls when the window is smaller.
+    setCentralWidget(new FormScrollArea(m_view, this));
+    setMinimumSize(minimumWidth, minimumHeight);
     CreateActions();
     auto* idle = new QLabel("For Help, press F1");
     statusBar()->addWidget(idle, 1);
@@ -199,7 +218,11 @@ void CMainFrame::CreateActions()
 void CMainFrame::StartView(int portKind)
 {
     m_view->InitialUpdate(portKind);
-    adjustSize();
+    // The window opens showing the whole form, as far as the screen allows.
+    QSize size = sizeHint();
+    if (QScreen* s = screen())
+        size = size.boundedTo(s->availableSize());
+    resize(size);
 }
 
 void CMainFrame::UpdateTitle()
@@ -277,16 +300,31 @@ void CMainFrame::OnFileSaveAs()
     SaveFile(path);
 }
 
+// At most 30 characters, shortened as desktop programs do: the root with the
+// first folder and the file name kept, as many of the last folders as fit
+// between them, the others replaced by "...". A file name too long for that
+// is shown whole.
 QString CMainFrame::ShortenedPath(const QString& path)
 {
     constexpr int maxLength = 30;
     if (path.size() <= maxLength)
         return path;
-    const QString name = QFileInfo(path).fileName();
-    if (name.size() + 4 >= maxLength)
-        return name.left(maxLength);
-    const QString head = path.left(maxLength - name.size() - 4);
-    return head + ".../" + name;
+    QStringList folders = QDir::fromNativeSeparators(path).split('/');
+    const QString name = folders.takeLast();
+    // "/home" of "/home/...", "C:/Users" of "C:/Users/...", "docs" of "docs/...".
+    const int headParts = folders.size() > 1 && (folders[0].isEmpty() || folders[0].endsWith(':')) ? 2 : 1;
+    const QString head = QStringList(folders.mid(0, headParts)).join('/');
+    folders = folders.mid(headParts);
+    for (qsizetype kept = folders.size() - 1; kept >= 0; --kept) {
+        QString tail;
+        for (const QString& f : folders.mid(folders.size() - kept))
+            tail += f + '/';
+        const QString shortened = head + "/.../" + tail + name;
+        if (shortened.size() <= maxLength)
+            return shortened;
+    }
+    const QString bare = ".../" + name;
+    return bare.size() <= maxLength ? bare : name;
 }
 
 void CMainFrame::LoadRecentFiles()
@@ -329,7 +367,7 @@ void CMainFrame::UpdateRecentMenu()
     for (int i = 0; i < recentFileCount; ++i) {
         QAction* a = m_recentActions[i];
         if (i < m_recent.size()) {
-            a->setText(QString("&%1 %2").arg(i + 1).arg(ShortenedPath(m_recent[i])));
+            a->setText(QString("&%1 %2").arg(i + 1).arg(ShortenedPath(m_recent[i]).replace("&", "&&")));
             a->setVisible(true);
             a->setEnabled(true);
         } else if (i == 0) {
@@ -354,7 +392,18 @@ void CMainFrame::ShowHelp()
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dlg);
     connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::close);
     layout->addWidget(buttons);
-    dlg->resize(560, 480);
+    // Wide enough for the guide's widest line, table or example, as far as
+    // the screen allows, so that only the vertical scroll bar is needed.
+    const int textWidth = static_cast<int>(std::ceil(browser->document()->idealWidth()));
+    const QMargins m = layout->contentsMargins();
+    int width = textWidth + 2 * browser->frameWidth() + browser->verticalScrollBar()->sizeHint().width() + m.left() +
+                m.right() + 4;
+    int height = 560;
+    if (QScreen* s = screen()) {
+        width = std::min(width, s->availableSize().width());
+        height = std::min(height, s->availableSize().height());
+    }
+    dlg->resize(std::max(width, 560), height);
     dlg->show();
 }
 

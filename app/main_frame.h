@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QMainWindow>
+#include <QScrollArea>
 #include <QStringList>
 
 #include <array>
@@ -22,16 +23,28 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
+// Holds the form at its own size, with scroll bars when the window is
+// smaller; asks for the whole form when the window is fitted to it.
+class FormScrollArea : public QScrollArea {
+    Q_OBJECT
+public:
+    FormScrollArea(QWidget* form, QWidget* parent);
+    QSize sizeHint() const override;
+};
+
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int recentFileCount = 4;
+    // Room for the menu bar and a part of the form; the rest scrolls.
+    static constexpr int minimumWidth = 320, minimumHeight = 240;
 
     CMainFrame();
     ~CMainFrame() override;
 
     CTovaskDoc& Doc() { return *m_doc; }
     CTovaskView& View() { return *m_view; }
+    QScrollArea* FormArea() { return static_cast<QScrollArea*>(centralWidget()); }
     QToolBar* ToolBar() { return m_toolBar; }
 
     // The view's first initial update with the chosen link.

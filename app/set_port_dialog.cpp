@@ -1,9 +1,13 @@
 #include "app/set_port_dialog.h"
 
+#include <algorithm>
+
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 
+#include "view/form_metrics.h"
 #include "view/tovask_view.h"
 
 
@@ -11,10 +15,14 @@ CSetPort::CSetPort(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle("Select Communication Port");
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    setFixedSize(DialogUnitRect(0, 0, 148, 42).size());
+    // Wider than the layout's 148 units where a window manager's title bar
+    // needs it for the caption; the buttons keep to the right edge.
+    const QSize layout = DialogUnitRect(0, 0, 148, 42).size();
+    setFixedSize(std::max(layout.width(), TitleBarWidth(windowTitle())), layout.height());
+    const QPoint right(width() - layout.width(), 0);
 
     auto* label = new QLabel("Port Name:", this);
-    label->setGeometry(DialogUnitRect(8, 11, 36, 8).adjusted(0, -2, 20, 2));
+    label->setGeometry(DialogUnitRect(8, 11, 36, 8));
 
     m_list = new QComboBox(this);
     m_list->setGeometry(DialogUnitRect(7, 21, 76, 14));
@@ -22,13 +30,14 @@ CSetPort::CSetPort(QWidget* parent) : QDialog(parent)
     m_list->setMaxVisibleItems(10);
 
     auto* ok = new QPushButton("OK", this);
-    ok->setGeometry(DialogUnitRect(91, 7, 50, 14));
+    ok->setGeometry(DialogUnitRect(91, 7, 50, 14).translated(right));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CSetPort::accept);
 
     auto* cancel = new QPushButton("Cancel", this);
-    cancel->setGeometry(DialogUnitRect(91, 21, 50, 14));
+    cancel->setGeometry(DialogUnitRect(91, 21, 50, 14).translated(right));
     connect(cancel, &QPushButton::clicked, this, &CSetPort::reject);
+    ApplyDialogLook(this);
 }
 
 void CSetPort::showEvent(QShowEvent* event)

@@ -9,6 +9,7 @@
 #include "device/com/com_port.h"
 #include "device/transfer.h"
 #include "model/message_sink.h"
+#include "view/form_metrics.h"
 #include "view/tovask_view.h"
 
 
@@ -48,6 +49,7 @@ CTestMR::CTestMR(QWidget* parent) : QDialog(parent)
     m_timer = new QTimer(this);
     m_timer->setInterval(timerPeriodMs);
     connect(m_timer, &QTimer::timeout, this, &CTestMR::Poll);
+    ApplyDialogLook(this);
 }
 
 void CTestMR::SetSwipe(std::function<void()> swipe)

@@ -7,12 +7,15 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/transfer.h"
 #include "model/tovask_doc.h"
 
+class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPainter;
@@ -22,9 +25,6 @@ class QRadioButton;
 class QToolButton;
 class CTestMR;
 class LinkSet;
-
-// Form layout: dialog units to view pixels.
-QRect DialogUnitRect(int x, int y, int w, int h);
 
 class CTovaskView : public QWidget, public IDocView, public IProcedureHost {
     Q_OBJECT
@@ -43,6 +43,7 @@ public:
     void InitialUpdate(int portKind);
     // Every document (start, New, Open): hover state, editor captions, panel, redraw.
     void OnInitialUpdate();
+    void ShrinkFrameToForm();
 
     // IDocView / IProcedureHost
     void HideFieldEditors() override;
@@ -63,7 +64,19 @@ public:
     void ApplySwitchEdit();
     void CancelSwitchEdit();
 
+    // A text of the label painting pass: where it is drawn, the width of its
+    // font in percent, and the check box or radio button it names, if any.
+    struct PaintedCaption {
+        std::string text;
+        QRect rect;
+        int stretch = 100;
+        QAbstractButton* box = nullptr;
+    };
+    std::vector<PaintedCaption> PaintedCaptions() const;
+
     bool IsBoxActive(int k) const;
+    // What's This text for a place on the view: the box there, or the view's own.
+    QString WhatsThisAt(QPoint pos) const;
     static QPixmap DiagramBitmap(int id);
     QSize sizeHint() const override;
 
@@ -72,6 +85,8 @@ public:
     bool ComPortReady() const { return m_comPortReady; }
     int SelectedField() const { return m_selectedField; }
     const std::string& HoverText() const { return m_hoverText; }
+    // Where the hover text is drawn; empty without a text.
+    QRect HoverTextRect() const;
     const std::string& EditorCaption() const { return m_editorCaption; }
     const std::string& EditorHint() const { return m_editorHint; }
     const std::string& SwitchCaption() const { return m_switchCaption; }
@@ -103,12 +118,14 @@ public:
     QCheckBox* oposCheck = nullptr;          // 1082
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreatePanelControls();
     bool ExchangeFromControls();
     void ExchangeToControls();
     void RefuseDelay(const char* message);
@@ -118,14 +135,21 @@ private:
     void OnDelayTextChanged(const QString& text);
     void StepSpin(int delta);
     void CreateFieldEditorControls();
+    void HideEditorControls(std::initializer_list<QWidget*> controls);
+    bool EditorKey(QObject* watched, QKeyEvent* event);
+    void PaintGroupFrames(QPainter& p);
     void PaintLabels(QPainter& p);
     void DrawFieldBoxes(QPainter& p);
     void DrawFieldBitmap(QPainter& p, int id, int k);
     void DrawDisabledRow(QPainter& p, int track);
     void DrawHoverText(QPainter& p);
-    // Where the hover text is drawn; empty without a text.
-    QRect HoverTextRect() const;
-    void DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg);
+    QSize HoverTextSize() const;
+    void PlaceHoverText(int px, int py);
+    // Draws text with its top-left corner at (x, y) on an opaque background,
+    // in the painter's font set to the given width in percent.
+    void DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg, int stretch = 100);
+    // A click on a painted caption works its check box or radio button.
+    bool ClickCaption(QPoint pos);
     TransferContext MakeContext();
 
     CTovaskDoc& m_doc;

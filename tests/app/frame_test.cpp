@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -12,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +23,7 @@
 
 #include "gui_fixture.h"
 #include "app/main_frame.h"
+#include "app/set_port_dialog.h"
 #include "device/kb/kbio.h"
 #include "device/transfer.h"
 #include "view/message_box_sink.h"
@@ -161,6 +166,9 @@ TEST_F(FrameTest, HelpTopicsOpensTheShippedGuide)
         const QString firstLine = QString(text).section('\n', 0, 0);
         EXPECT_TRUE(guide.contains(firstLine)) << text;
     }
+    // The window fits the guide's widest line: no sideways scrolling.
+    QApplication::processEvents();
+    EXPECT_EQ(browser->horizontalScrollBar()->maximum(), 0);
     browser->window()->close();
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -195,6 +203,116 @@ TEST_F(FrameTest, TitleAndRecentEntriesFollowTheFiles)
     EXPECT_NE(sink.messages[0].find("card.mtl"), std::string::npos);
     EXPECT_TRUE(frame->RecentFiles().isEmpty());
     EXPECT_EQ(frame->RecentActions().first()->text(), "Recent File");
+}
+
+// A window smaller than the form scrolls: every box and the field editor can
+// be brought into view, and pointer events routed through the window still
+// reach the box under the pointer.
+TEST_F(FrameTest, SmallWindowScrollsAndThePointerStillHitsTheRightBox)
+{
+    frame->resize(400, 300);
+    QApplication::processEvents();
+    QScrollArea* area = frame->FormArea();
+    ASSERT_LT(area->viewport()->width(), view().width());
+    ASSERT_LT(area->viewport()->height(), view().height());
+    auto reachable = [&](const QRect& r) {
+        area->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 1, r.height() / 2 + 1);
+        QApplication::processEvents();
+        return area->viewport()->rect().contains(QRect(view().mapTo(area->viewport(), r.topLeft()), r.size()));
+    };
+    for (int k = 0; k < formatFieldCount; ++k) {
+        const FieldBox& b = doc().diagram.fieldBoxes[k];
+        EXPECT_TRUE(reachable(QRect(b.left, b.top, b.width, b.height))) << k;
+    }
+
+    // Track 3's suffix, scrolled into the lower right corner.
+    const FieldBox& b = doc().diagram.fieldBoxes[24];
+    ASSERT_TRUE(reachable(QRect(b.left, b.top, b.width, b.height)));
+    ASSERT_NE(area->horizontalScrollBar()->value(), 0);
+    const QPoint inWindow = view().mapTo(frame.get(), QPoint(b.left + b.width / 2, b.top + b.height / 2));
+    QTest::mouseMove(frame->windowHandle(), inWindow);
+    EXPECT_EQ(doc().fieldHovered[24], 1);
+    EXPECT_EQ(view().HoverText(), " Suffix:  ");
+    QTest::mouseClick(frame->windowHandle(), Qt::LeftButton, Qt::NoModifier, inWindow);
+    EXPECT_EQ(view().SelectedField(), 24);
+    for (QWidget* w : {static_cast<QWidget*>(view().fieldEdit), static_cast<QWidget*>(view().textOkButton),
+                       static_cast<QWidget*>(view().textCancelButton)})
+        EXPECT_TRUE(reachable(w->geometry()));
+}
+
+TEST_F(FrameTest, EveryInitialUpdateShrinksTheWindowToTheFormButNeverGrowsIt)
+{
+    QApplication::processEvents();
+    const QSize fitted = frame->size();
+    EXPECT_EQ(frame->FormArea()->viewport()->size(), view().size());  // the whole form, no scroll bars
+    frame->resize(fitted + QSize(200, 150));
+    QApplication::processEvents();
+    frame->OnFileNew();
+    EXPECT_EQ(frame->size(), fitted);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fit.mtl");
+    ASSERT_TRUE(frame->SaveFile(path));
+    frame->resize(fitted.width() + 100, 300);
+    QApplication::processEvents();
+    ASSERT_TRUE(frame->OpenFile(path));
+    EXPECT_EQ(frame->size(), QSize(fitted.width() + frame->FormArea()->verticalScrollBar()->width(), 300));
+
+    frame->resize(50, 50);
+    EXPECT_GE(frame->width(), CMainFrame::minimumWidth);
+    EXPECT_GE(frame->height(), CMainFrame::minimumHeight);
+}
+
+TEST(RecentFileNames, MiddleFoldersGiveWayToTheFileName)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/tmp/short.mtl", "/tmp/short.mtl"},
+        {"/home/user/projects/templates/shop/card.mtl", "/home/.../shop/card.mtl"},
+        {"/home/user/a/b/c/d/e/f/g/h/i/card.mtl", "/home/.../d/e/f/g/h/i/card.mtl"},
+        {"C:/Users/me/Documents/Templates/a.mtl", "C:/Users/.../Templates/a.mtl"},
+        {"/media/an-unusually-long-volume-name/x/card.mtl", "/media/.../x/card.mtl"},
+        {"/home/user/dir/a-template-with-a-long-name.mtl", "a-template-with-a-long-name.mtl"},
+        {"/home/user/projects/abcdefghijklmnopq.mtl", ".../abcdefghijklmnopq.mtl"},
+    };
+    for (const auto& [path, shown] : cases) {
+        const QString s = CMainFrame::ShortenedPath(path);
+        EXPECT_EQ(s.toStdString(), shown) << path;
+        EXPECT_TRUE(s.size() <= 30 || s == QFileInfo(path).fileName()) << path;
+    }
+}
+
+// What's This explains every control of the panel and the field editor,
+// and over the diagram the box under the pointer.
+TEST_F(FrameTest, WhatsThisForEveryControlAndEveryBox)
+{
+    view().OpenFieldEditor(1);
+    for (QWidget* w : view().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_FALSE(w->whatsThis().isEmpty()) << w->metaObject()->className();
+    QStringList texts;
+    for (int k = 0; k < formatFieldCount; ++k) {
+        const FieldBox& b = doc().diagram.fieldBoxes[k];
+        texts << view().WhatsThisAt(QPoint(b.left + b.width / 2, b.top + b.height / 2));
+    }
+    EXPECT_EQ(texts.removeDuplicates(), 0);  // each box its own text
+    EXPECT_TRUE(texts[0].startsWith("Card data prefix"));
+    EXPECT_TRUE(texts[11].startsWith("Track 2 data"));
+    EXPECT_EQ(view().WhatsThisAt(QPoint(10, 170)), view().whatsThis());
+}
+
+TEST_F(FrameTest, ReadOnlyFieldsLookReadOnlyAndThePortDialogFitsItsTitle)
+{
+    for (QLineEdit* e : {view().portNameEdit, view().stopBitsEdit}) {
+        EXPECT_TRUE(e->isReadOnly());
+        EXPECT_EQ(e->palette().color(QPalette::Base), e->palette().color(QPalette::Window));
+    }
+    EXPECT_NE(view().delayEdit->palette().color(QPalette::Base), view().delayEdit->palette().color(QPalette::Window));
+
+    CSetPort port;
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    EXPECT_GE(port.width(), QFontMetrics(bold).horizontalAdvance(port.windowTitle()) + 100);
+    for (QPushButton* b : port.findChildren<QPushButton*>())
+        EXPECT_EQ(port.width() - b->geometry().right(), 11) << b->text().toStdString();  // 7 units from the edge
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The field editor's rules, the changed and hover looks as painted, and the
 // panel's handlers, driven through the real widgets.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -351,6 +352,117 @@ TEST_F(EditorTest, OpenTakesTheFirst64BytesAndAnEmptyFileKeepsTheTemplate)
     EXPECT_TRUE(sink.messages.empty());
 }
 
+// Presses a key where the keyboard focus is, as a user would.
+void Key(int key)
+{
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, static_cast<Qt::Key>(key));
+}
+
+TEST_F(EditorTest, KeysAfterTheEditorClosesLeaveThePanelAlone)
+{
+    Start(4);  // COM3: every panel value is shown
+    auto panel = [this] {
+        QStringList values{view().delayEdit->text(), view().portNameEdit->text(), view().stopBitsEdit->text()};
+        for (QComboBox* c : {view().baudCombo, view().parityCombo, view().dataBitsCombo, view().flowCombo})
+            values << c->currentText();
+        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
+                 view().trackCheck[0], view().trackCheck[1], view().trackCheck[2], view().errorRadio[0],
+                 view().errorRadio[1], view().longBeepCheck, view().threeBeepsCheck, view().oposCheck})
+            values << (b->isChecked() ? "1" : "0");
+        return values;
+    };
+    const QStringList before = panel();
+    auto strayKeys = [&](const char* after) {
+        EXPECT_EQ(QApplication::focusWidget(), &view()) << after;
+        for (int key : {int('7'), int(Qt::Key_Backspace), int(Qt::Key_Up)})
+            Key(key);
+        Move(t1Prefix.x(), t1Prefix.y());
+        EXPECT_EQ(panel(), before) << after;
+        EXPECT_EQ(doc().record.outputDelay, 4) << after;
+        EXPECT_TRUE(sink.messages.empty()) << after;
+    };
+
+    Click(t1Prefix.x(), t1Prefix.y());
+    QTest::keyClicks(QApplication::focusWidget(), "AB");
+    Key(Qt::Key_Return);  // Enter applies
+    EXPECT_FALSE(view().fieldEdit->isVisible());
+    EXPECT_EQ(doc().record.formatFields[1].text, "AB");
+    strayKeys("Enter in the text editor");
+
+    Click(t1Suffix.x(), t1Suffix.y());
+    QTest::keyClicks(QApplication::focusWidget(), "X");
+    Key(Qt::Key_Escape);  // Escape cancels
+    EXPECT_FALSE(view().fieldEdit->isVisible());
+    EXPECT_EQ(doc().record.formatFields[8].text, "");
+    strayKeys("Escape in the text editor");
+
+    Click(t1Prefix.x(), t1Prefix.y());
+    QTest::mouseClick(view().textOkButton, Qt::LeftButton);
+    strayKeys("OK clicked");
+
+    Click(t1Lrc.x(), t1Lrc.y());
+    EXPECT_EQ(QApplication::focusWidget(), view().switchCheck);
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Enter);  // the keypad's Enter applies too
+    EXPECT_FALSE(view().switchCheck->isVisible());
+    EXPECT_EQ(doc().record.formatFields[7].enabled, 1);
+    strayKeys("Enter in the switch editor");
+
+    Click(t1Separator.x(), t1Separator.y());
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(view().switchCheck->isVisible());
+    EXPECT_EQ(doc().record.formatFields[5].enabled, 1);
+    EXPECT_EQ(doc().fieldChanged[5], 0);
+    strayKeys("Escape in the switch editor");
+}
+
+TEST_F(EditorTest, TabShowsTheFocusOnBareBoxes)
+{
+    Start();
+    view().delayEdit->setFocus();
+    QWidget* previous = view().delayEdit;
+    for (QWidget* box : {static_cast<QWidget*>(view().errorRadio[0]), static_cast<QWidget*>(view().trackCheck[0])}) {
+        const QImage unfocused = box->grab().toImage();
+        while (QApplication::focusWidget() != box && QApplication::focusWidget() != nullptr) {
+            previous = QApplication::focusWidget();
+            Key(Qt::Key_Tab);
+            if (QApplication::focusWidget() == previous)
+                break;
+        }
+        ASSERT_EQ(QApplication::focusWidget(), box);
+        EXPECT_NE(box->grab().toImage(), unfocused) << box->metaObject()->className();
+    }
+}
+
+// A painted caption is its box's label: a click on it runs what a click on
+// the box runs.
+TEST_F(EditorTest, ClickingACaptionWorksItsBox)
+{
+    Start();
+    int labelled = 0;
+    for (const CTovaskView::PaintedCaption& c : view().PaintedCaptions()) {
+        if (!c.box)
+            continue;
+        ++labelled;
+        const bool radio = qobject_cast<QRadioButton*>(c.box) != nullptr;
+        const bool before = c.box->isChecked();
+        Click(c.rect.center().x(), c.rect.center().y());
+        EXPECT_EQ(c.box->isChecked(), radio || !before) << c.text;
+        EXPECT_EQ(QApplication::focusWidget(), c.box) << c.text;
+    }
+    EXPECT_EQ(labelled, 8);  // two radio buttons, three tracks, two beeps, OPOS/JPOS
+    // The boxes' own handlers ran: the template followed at once.
+    EXPECT_EQ(doc().record.trackEnabled, (std::array<int, 3>{0, 0, 0}));
+    EXPECT_EQ(doc().record.errorMode, 1);
+    EXPECT_EQ(doc().record.longBeepOnGoodRead, 1);
+    EXPECT_EQ(doc().record.threeBeepsOnError, 1);
+    EXPECT_EQ(doc().record.oposMode, 1);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
 // Collects the areas the view is asked to repaint.
 class PaintRecorder : public QObject {
 public:
@@ -379,6 +491,34 @@ TEST_F(EditorTest, LeavingABoxRepaintsAllOfItsLongHoverText)
     // The text was drawn from (95, 240) on, wider than the area around the pointer.
     for (int x = t1Prefix.x(); x < t1Prefix.x() + 180; x += 10)
         EXPECT_TRUE(recorder.painted.contains(QPoint(x, 247))) << x;
+}
+
+TEST_F(EditorTest, HoverTextStaysInsideTheViewAndIsRepaintedWhereItWas)
+{
+    Start();
+    // A short text goes where the pointer is, 20 pixels lower.
+    Move(t1Suffix.x(), t1Suffix.y());
+    EXPECT_EQ(view().HoverTextRect().topLeft(), t1Suffix + QPoint(0, 20));
+
+    ApplyText(t1Suffix.x(), t1Suffix.y(), "[CR][LF][TB][[[CR][LF][TB][[");
+    QApplication::processEvents();
+    PaintRecorder recorder;
+    view().installEventFilter(&recorder);
+    Move(t1Suffix.x(), t1Suffix.y());
+    QApplication::processEvents();
+    const QRect shown = view().HoverTextRect();
+    // Moved left just enough to end inside the view's one-pixel frame.
+    EXPECT_EQ(shown.right(), view().width() - 2);
+    EXPECT_LT(shown.left(), t1Suffix.x());
+    EXPECT_EQ(shown.top(), t1Suffix.y() + 20);
+    EXPECT_TRUE(recorder.painted.contains(shown));
+
+    recorder.painted = QRegion();
+    Move(t1Suffix.x(), 236);  // between the rows: the text goes
+    QApplication::processEvents();
+    view().removeEventFilter(&recorder);
+    EXPECT_EQ(view().HoverText(), "");
+    EXPECT_TRUE(recorder.painted.contains(shown));
 }
 
 }  // namespace

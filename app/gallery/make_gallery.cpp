@@ -1,0 +1,114 @@
+// tovask-gallery DIR: writes the README's screenshots into DIR, drawn by the
+// real windows on the simulated reader: the main window with USB, with COM3
+// (serial row shown), with the field editor open and scrolled in a small
+// window, the port selection dialog and the card test dialog after a swipe.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/main_frame.h"
+#include "app/set_port_dialog.h"
+#include "device/com/com_port.h"
+#include "device/link_set.h"
+#include "sim/reader_memory.h"
+#include "sim/serial_reader.h"
+#include "sim/simulated_reader.h"
+#include "view/test_mr_dialog.h"
+#include "view/tovask_view.h"
+
+namespace {
+
+bool Save(QWidget& w, const QDir& dir, const QString& name)
+{
+    QApplication::processEvents();
+    const QString path = dir.filePath(name);
+    if (!w.grab().save(path)) {
+        std::fprintf(stderr, "tovask-gallery: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// The main window as it opens for a link, with the first paint done.
+std::unique_ptr<CMainFrame> OpenFrame(int portKind, LinkSet& links)
+{
+    auto frame = std::make_unique<CMainFrame>();
+    frame->View().SetLinks(&links);
+    frame->StartView(portKind);
+    frame->show();
+    QApplication::processEvents();
+    return frame;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tovask-gallery DIR\n");
+        return 2;
+    }
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.exists()) {
+        std::fprintf(stderr, "tovask-gallery: no folder %s\n", argv[1]);
+        return 2;
+    }
+    bool ok = true;
+    {
+        SimReader simulated(portKindUSB);
+        LinkSet links(portKindUSB, &simulated);
+        auto frame = OpenFrame(portKindUSB, links);
+        ok &= Save(*frame, dir, "main-usb.png");
+        frame->View().OpenFieldEditor(1);
+        frame->View().fieldEdit->setText("[CR][LF]");
+        ok &= Save(*frame, dir, "main-editor.png");
+        // A small window scrolls to the editor.
+        frame->resize(400, 300);
+        QApplication::processEvents();
+        frame->FormArea()->ensureWidgetVisible(frame->View().textCancelButton);
+        ok &= Save(*frame, dir, "main-scrolled.png");
+    }
+    {
+        SimReader simulated(4);
+        LinkSet links(4, &simulated);  // COM3
+        auto frame = OpenFrame(4, links);
+        ok &= Save(*frame, dir, "main-com3.png");
+    }
+    {
+        CSetPort choice;
+        choice.selectedIndex = portKindPS2;
+        choice.show();
+        ok &= Save(choice, dir, "port-dialog.png");
+    }
+    {
+        SimReaderMemory memory;
+        SimSerialReader reader(memory);
+        SetComDeviceOverride(3, reader.SlavePath());
+        CComPort port;
+        CTestMR dialog;
+        if (reader.IsOpen() && port.OpenPort(3)) {
+            dialog.SetLink(&port);
+            reader.SwipeSample();
+            for (int i = 0; i < 50; ++i) {
+                QApplication::processEvents();
+                dialog.Poll();
+            }
+            port.ClosePort();
+        }
+        dialog.show();
+        ok &= Save(dialog, dir, "card-test.png");
+        ClearComDeviceOverrides();
+    }
+    return ok ? 0 : 1;
+}
