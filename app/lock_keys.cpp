@@ -5,6 +5,8 @@
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
 #include <QtGui/qguiapplication_platform.h>
 #include <dlfcn.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
 #endif
 
 std::optional<LockKeyState> QueryLockKeys()
@@ -27,6 +29,10 @@ std::optional<LockKeyState> QueryLockKeys()
         return std::nullopt;
     // The keyboard's first three indicators are Caps Lock, Num Lock and Scroll Lock.
     return LockKeyState{(state & 0x1) != 0, (state & 0x2) != 0, (state & 0x4) != 0};
+#elif defined(Q_OS_WIN)
+    // The low bit of a toggle key's state says whether it is on.
+    return LockKeyState{(GetKeyState(VK_CAPITAL) & 1) != 0, (GetKeyState(VK_NUMLOCK) & 1) != 0,
+                        (GetKeyState(VK_SCROLL) & 1) != 0};
 #else
     return std::nullopt;
 #endif

@@ -1,65 +1,12 @@
-// Serial write and read over a pty with the real sleeper (command time beside
-// the sum of its fixed waits), and the card-test text cost per byte.
-#include <chrono>
-#include <cstdio>
-#include <string>
+// The card-test text cost per byte. (The serial commands' time beside their
+// fixed waits is measured by tovask-serial-overhead.)
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include "device/com/card_test.h"
-#include "device/com/com_port.h"
-#include "device/transfer.h"
-#include "model/tovask_doc.h"
-#include "sim/serial_reader.h"
 
 namespace {
-
-class NullSink : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text, Icon) override { last = text; }
-    std::string last;
-};
-
-template <typename Procedure>
-void RunCommand(benchmark::State& state, Procedure procedure, double fixedWaitsMs, const char* okText)
-{
-    SimReaderMemory memory;
-    SimSerialReader sim(memory);
-    sim.Start();
-    SetComDeviceOverride(1, sim.SlavePath());
-    CComPort com;
-    CTovaskDoc doc;
-    PanelessHost host;
-    NullSink sink;
-    RealSleeper sleeper;
-    TransferContext ctx{doc, host, sink, sleeper, portKindCOM1, true, &com, nullptr, nullptr};
-    double totalMs = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        procedure(ctx);
-        totalMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        if (sink.last != okText)
-            state.SkipWithError(sink.last.c_str());
-    }
-    state.counters["fixed_waits_ms"] = fixedWaitsMs;
-    if (state.iterations() > 0)
-        state.counters["overhead_ms"] = totalMs / static_cast<double>(state.iterations()) - fixedWaitsMs;
-    sim.Stop();
-    ClearComDeviceOverrides();
-}
-
-void BM_WriteOverCOM(benchmark::State& state)
-{
-    RunCommand(state, WriteOverCOM, 310, msg::writingOk);
-}
-BENCHMARK(BM_WriteOverCOM)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
-
-void BM_ReadOverCOM(benchmark::State& state)
-{
-    RunCommand(state, ReadOverCOM, 450, msg::readingOk);
-}
-BENCHMARK(BM_ReadOverCOM)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 // Appending a 10-byte tick to a text that already holds state.range(0) bytes;
 // the text is brought back to that size now and then, outside the timing.
