@@ -2,6 +2,7 @@
 // new file in the same folder (a unique name, flushed to disk) that then
 // takes the old file's place, so a failed save keeps the previous content.
 #include "model/file_save.h"
+#include "model/win_error.h"
 
 #include <windows.h>
 
@@ -23,15 +24,8 @@ std::string ErrorText(DWORD code)
     case ERROR_HANDLE_DISK_FULL:
         return "No space left on device";
     default:
-        break;
+        return WindowsErrorText(code);
     }
-    char text[256] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                                   sizeof text, nullptr);
-    std::string out(text, n);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
-        out.pop_back();
-    return out.empty() ? "error " + std::to_string(code) : out;
 }
 
 bool Fail(std::string& error, const std::string& text)

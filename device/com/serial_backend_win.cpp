@@ -5,20 +5,11 @@
 #include <windows.h>
 
 #include "device/com/com_port.h"
+#include "model/win_error.h"
 
 namespace {
 
-std::string LastErrorText()
-{
-    const DWORD code = GetLastError();
-    char text[256] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                                   sizeof text, nullptr);
-    std::string out(text, n);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
-        out.pop_back();
-    return out.empty() ? "error " + std::to_string(code) : out;
-}
+std::string LastErrorText() { return WindowsErrorText(GetLastError()); }
 
 class Win32SerialBackend : public ISerialBackend {
 public:

@@ -14,22 +14,13 @@ extern "C" {
 #include <vector>
 
 #include "device/usb/hid_backend.h"
+#include "model/win_error.h"
 
 namespace {
 
 constexpr ULONG stringBytes = 256;  // 128 UTF-16 units
 
-std::string LastErrorText()
-{
-    const DWORD code = GetLastError();
-    char text[256] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                                   sizeof text, nullptr);
-    std::string out(text, n);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.'))
-        out.pop_back();
-    return out.empty() ? "error " + std::to_string(code) : out;
-}
+std::string LastErrorText() { return WindowsErrorText(GetLastError()); }
 
 HANDLE OpenPath(const std::string& path, DWORD access)
 {
