@@ -102,6 +102,7 @@ std::optional<Options> Parse(const std::vector<std::string>& args, bool isWrite,
                 return std::nullopt;
             }
         } else if (ParseUsbIdOption(args, i, o.vid, o.pid)) {
+            continue;  // --vid or --pid with its value
         } else if ((a == "--port" || a == "-p") && i + 1 < args.size()) {
             o.port = args[++i];
         } else if (!isWrite && (a == "-o" || a == "--output") && i + 1 < args.size()) {
