@@ -38,16 +38,25 @@ protected:
         SetMessageSink(nullptr);
     }
 
+    enum class Links { None, Real, Simulated };
+
     // Opens the window for a link: USB with no links behind it, any other
     // link on the simulated reader.
-    void Start(int portKind = portKindUSB)
+    void Start(int portKind = portKindUSB) { Open(portKind, portKind == portKindUSB ? Links::None : Links::Simulated); }
+
+    // Opens the window anew, with the links of the system, of a simulated
+    // reader, or none.
+    void Open(int portKind, Links kind)
     {
-        frame = std::make_unique<CMainFrame>();
-        if (portKind != portKindUSB) {
+        frame.reset();
+        links.reset();
+        simulated.reset();
+        if (kind == Links::Simulated)
             simulated = std::make_unique<SimReader>(portKind);
+        if (kind != Links::None)
             links = std::make_unique<LinkSet>(portKind, simulated.get());
-            frame->View().SetLinks(links.get());
-        }
+        frame = std::make_unique<CMainFrame>();
+        frame->View().SetLinks(links.get());
         frame->StartView(portKind);
         frame->show();
         QApplication::setActiveWindow(frame.get());

@@ -57,13 +57,7 @@ TEST_F(ReaderSettingsTest, WaitCursorIsDownBeforeEveryMessage)
     SetMessageSink(&watch);
     for (int portKind : {portKindUSB, portKindPS2, portKindCOM1 + 2}) {
         SCOPED_TRACE(PortKindName(portKind));
-        frame.reset();
-        links.reset();
-        simulated = std::make_unique<SimReader>(portKind);
-        links = std::make_unique<LinkSet>(portKind, simulated.get());
-        frame = std::make_unique<CMainFrame>();
-        frame->View().SetLinks(links.get());
-        frame->StartView(portKind);
+        Open(portKind, Links::Simulated);
         watch.messages.clear();
         watch.cursorUp.clear();
         view().OnWriteIntoMR();

@@ -20,6 +20,7 @@
 #include "view/message_box_sink.h"
 #include "view/test_mr_dialog.h"
 #include "view/tovask_view.h"
+#include "tests/gui_fixture.h"
 
 namespace {
 
@@ -54,37 +55,14 @@ TEST(SetPortDialog, OffersTheTenLinksWithPs2Preselected)
     EXPECT_EQ(dlg.selectedIndex, 1);  // not read back on Cancel
 }
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public FrameFixture {
 protected:
-    void SetUp() override
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        SetMessageSink(&sink);
-    }
     void TearDown() override
     {
-        frame.reset();
-        links.reset();
-        simulated.reset();
-        SetMessageSink(nullptr);
+        FrameFixture::TearDown();
         qunsetenv("TOVASK_COM2");
     }
-    void Start(int portKind, bool simulate)
-    {
-        simulated = simulate ? std::make_unique<SimReader>(portKind) : nullptr;
-        links = std::make_unique<LinkSet>(portKind, simulated.get());
-        frame = std::make_unique<CMainFrame>();
-        frame->View().SetLinks(links.get());
-        frame->StartView(portKind);
-        frame->show();
-        frame->View().grab();
-    }
-    CTovaskView& view() { return frame->View(); }
-
-    RecordingMessageSink sink;
-    std::unique_ptr<SimReader> simulated;
-    std::unique_ptr<LinkSet> links;
-    std::unique_ptr<CMainFrame> frame;
+    void Start(int portKind, bool simulate) { Open(portKind, simulate ? Links::Simulated : Links::Real); }
 };
 
 TEST_F(StartupTest, SimulatedComPortIsReadyAndCarriesWriteAndRead)
