@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -17,11 +18,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 
@@ -89,6 +92,21 @@ CMainFrame::CMainFrame() : m_doc(std::make_unique<CTovaskDoc>())
     setAcceptDrops(true);
     LoadRecentFiles();
     UpdateTitle();
+    m_askPath = [this](bool save, const QString& name) {
+        const QString filter = "Tovask Files (*.mtl);;All Files (*)";
+        return save ? QFileDialog::getSaveFileName(this, "Save As", name, filter)
+                    : QFileDialog::getOpenFileName(this, "Open", name, filter);
+    };
+    // The end of the session asks as closing the window does.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!m_doc->IsModified() || !manager.allowsInteraction())
+            return;
+        const bool mayEnd = SaveModified();
+        manager.release();
+        if (!mayEnd)
+            manager.cancel();
+        m_discardedForSessionEnd = mayEnd && m_doc->IsModified();
+    });
 }
 
 void CMainFrame::UpdateLockIndicators()
@@ -163,22 +181,13 @@ void CMainFrame::CreateActions()
     for (int i = 0; i < recentFileCount; ++i) {
         auto* a = new QAction(this);
         a->setStatusTip("Open this document");
-        connect(a, &QAction::triggered, this, [this, i] {
-            if (i >= m_recent.size())
-                return;
-            // An entry that can no longer be opened leaves the list.
-            const QString path = m_recent[i];
-            if (!OpenFile(path)) {
-                m_recent.removeAll(path);
-                StoreRecentFiles();
-                UpdateRecentMenu();
-            }
-        });
+        connect(a, &QAction::triggered, this, [this, i] { OpenRecentFile(i); });
         m_recentActions.push_back(a);
         file->addAction(a);
     }
     file->addSeparator();
     file->addAction(exitA);
+    CreateEditMenu();
     menuBar()->addMenu("&Access")->addActions({writeA, readA});
     menuBar()->addMenu("&Test")->addAction(testA);
 
@@ -215,6 +224,42 @@ void CMainFrame::CreateActions()
     help->addAction(aboutA);
 }
 
+void CMainFrame::OpenRecentFile(int i)
+{
+    if (i >= m_recent.size())
+        return;
+    // Taken before asking: saving under a new name puts that name first.
+    const QString path = m_recent[i];
+    if (!SaveModified())
+        return;
+    // An entry that can no longer be opened leaves the list.
+    if (!OpenFile(path)) {
+        m_recent.removeAll(path);
+        StoreRecentFiles();
+        UpdateRecentMenu();
+    }
+}
+
+// Undo and Redo name the step they move over; the title's mark follows
+// whether the template is at its saved state.
+void CMainFrame::CreateEditMenu()
+{
+    QUndoStack* history = m_view->UndoStack();
+    QAction* undoA = history->createUndoAction(this, "&Undo");
+    undoA->setShortcut(QKeySequence("Ctrl+Z"));
+    undoA->setStatusTip("Undo the last edit");
+    QAction* redoA = history->createRedoAction(this, "&Redo");
+    redoA->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
+    redoA->setStatusTip("Redo the edit last undone");
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    edit->addActions({undoA, redoA});
+    connect(history, &QUndoStack::cleanChanged, this, [this](bool clean) {
+        m_doc->SetModifiedFlag(!clean);
+        setWindowModified(!clean);
+    });
+    connect(history, &QUndoStack::indexChanged, this, [this] { m_discardedForSessionEnd = false; });
+}
+
 void CMainFrame::StartView(int portKind)
 {
     m_view->InitialUpdate(portKind);
@@ -227,12 +272,36 @@ void CMainFrame::StartView(int portKind)
 
 void CMainFrame::UpdateTitle()
 {
-    setWindowTitle(QString::fromStdString(m_doc->Title()) + " - Tovask");
+    setWindowTitle(QString::fromStdString(m_doc->Title()) + "[*] - Tovask");
+    setWindowModified(m_doc->IsModified());
+}
+
+bool CMainFrame::SaveModified()
+{
+    if (!m_doc->IsModified() || m_discardedForSessionEnd)
+        return true;
+    switch (MessageSink().AskSaveChanges("Save changes to " + m_doc->Title() + "?")) {
+    case IMessageSink::SaveChoice::Save:
+        return OnFileSave();
+    case IMessageSink::SaveChoice::Discard:
+        return true;
+    case IMessageSink::SaveChoice::Cancel:
+        break;
+    }
+    return false;
 }
 
 void CMainFrame::OnFileNew()
 {
+    if (SaveModified())
+        NewTemplate();
+}
+
+// A new template, with a fresh edit history.
+void CMainFrame::NewTemplate()
+{
     m_doc->OnNewDocument();
+    m_view->UndoStack()->clear();
     UpdateTitle();
     m_view->OnInitialUpdate();
 }
@@ -243,13 +312,14 @@ bool CMainFrame::OpenFile(const QString& path)
     switch (status.result) {
     case CTovaskDoc::OpenResult::Ok:
     case CTovaskDoc::OpenResult::Empty:
+        m_view->UndoStack()->clear();
         AddRecentFile(QFileInfo(path).absoluteFilePath());
         UpdateTitle();
         m_view->OnInitialUpdate();
         return true;
     case CTovaskDoc::OpenResult::TooShort:
         MessageSink().ShowMessage(CTovaskDoc::unexpectedFileFormat);
-        OnFileNew();
+        NewTemplate();
         return false;
     case CTovaskDoc::OpenResult::CannotOpen:
         MessageSink().ShowMessage("Cannot open " + path.toStdString() +
@@ -269,6 +339,7 @@ bool CMainFrame::SaveFile(const QString& path)
                                   (status.error.empty() ? std::string(".") : ":\n" + status.error));
         return false;
     }
+    m_view->UndoStack()->setClean();
     AddRecentFile(QFileInfo(path).absoluteFilePath());
     UpdateTitle();
     return true;
@@ -276,28 +347,36 @@ bool CMainFrame::SaveFile(const QString& path)
 
 void CMainFrame::OnFileOpen()
 {
-    const QString path = QFileDialog::getOpenFileName(this, "Open", QString(), "Tovask Files (*.mtl);;All Files (*)");
+    if (!SaveModified())
+        return;
+    const QString path = m_askPath(false, QString());
     if (!path.isEmpty())
         OpenFile(path);
 }
 
-void CMainFrame::OnFileSave()
+bool CMainFrame::OnFileSave()
 {
     if (m_doc->PathName().empty())
-        OnFileSaveAs();
-    else
-        SaveFile(QString::fromStdString(m_doc->PathName()));
+        return OnFileSaveAs();
+    return SaveFile(QString::fromStdString(m_doc->PathName()));
 }
 
-void CMainFrame::OnFileSaveAs()
+bool CMainFrame::OnFileSaveAs()
 {
-    QString name = QString::fromStdString(m_doc->Title());
-    QString path = QFileDialog::getSaveFileName(this, "Save As", name, "Tovask Files (*.mtl);;All Files (*)");
+    QString path = m_askPath(true, QString::fromStdString(m_doc->Title()));
     if (path.isEmpty())
-        return;
+        return false;
     if (QFileInfo(path).suffix().isEmpty())
         path += ".mtl";
-    SaveFile(path);
+    return SaveFile(path);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (SaveModified())
+        event->accept();
+    else
+        event->ignore();
 }
 
 // At most 30 characters, shortened as desktop programs do: the root with the
@@ -417,7 +496,12 @@ void CMainFrame::dropEvent(QDropEvent* event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (!urls.isEmpty() && urls.first().isLocalFile()) {
-        OpenFile(urls.first().toLocalFile());
         event->acceptProposedAction();
+        // Asked once the drop is over: the dragging program waits for it.
+        const QString path = urls.first().toLocalFile();
+        QTimer::singleShot(0, this, [this, path] {
+            if (SaveModified())
+                OpenFile(path);
+        });
     }
 }

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "model/tovask_doc.h"
@@ -51,12 +52,22 @@ public:
     void StartView(int portKind);
 
     // File commands; the dialogs ask for a name only when none is given.
+    // New, Open and the recent files first ask whether to save unsaved edits.
     void OnFileNew();
     bool OpenFile(const QString& path);
     bool SaveFile(const QString& path);
     void OnFileOpen();
-    void OnFileSave();
-    void OnFileSaveAs();
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    // With unsaved edits, asks "Save changes to NAME?": true when they may
+    // go (saved or discarded), false when they stay (cancelled, or the save
+    // failed or was cancelled).
+    bool SaveModified();
+
+    // Asks for a file name to open (save false) or to save as (save true),
+    // suggesting name; empty when cancelled. The file dialogs unless replaced.
+    using PathAsker = std::function<QString(bool save, const QString& name)>;
+    void SetPathAsker(PathAsker asker) { m_askPath = std::move(asker); }
 
     QStringList RecentFiles() const { return m_recent; }
     QList<QAction*> RecentActions() const { return m_recentActions; }
@@ -64,12 +75,16 @@ public:
     void UpdateTitle();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void UpdateLockIndicators();
     void CreateActions();
+    void CreateEditMenu();
+    void NewTemplate();
+    void OpenRecentFile(int i);
     void AddRecentFile(const QString& path);
     void LoadRecentFiles();
     void StoreRecentFiles();
@@ -82,4 +97,7 @@ private:
     QStringList m_recent;
     std::array<QLabel*, 3> m_lockPanes{};
     QList<QAction*> m_recentActions;
+    PathAsker m_askPath;
+    // The session's end was answered with Discard; nothing was edited since.
+    bool m_discardedForSessionEnd = false;
 };

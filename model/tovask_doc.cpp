@@ -49,6 +49,15 @@ void CTovaskDoc::ResetImage()
     ClearFieldChanged();
 }
 
+void CTovaskDoc::SetState(const TemplateState& state)
+{
+    record = state.record;
+    image = state.image;
+    imageTrailer = state.imageTrailer;
+    fieldChanged = state.fieldChanged;
+    needsDecode = state.needsDecode;
+}
+
 bool CTovaskDoc::OnNewDocument()
 {
     if (m_view)
@@ -57,6 +66,7 @@ bool CTovaskDoc::OnNewDocument()
     pathName.clear();
     ResetImage();
     needsDecode = 1;
+    m_modified = false;
     if (m_view)
         m_view->OnDocumentChanged();
     return true;
@@ -112,6 +122,7 @@ CTovaskDoc::FileStatus CTovaskDoc::OpenDocument(const std::string& path)
     }
     pathName = path;
     title = FileNameOf(path);
+    m_modified = false;
     if (m_view)
         m_view->OnDocumentChanged();
     return status;
@@ -136,5 +147,6 @@ CTovaskDoc::SaveStatus CTovaskDoc::SaveDocument(const std::string& path)
     }
     pathName = path;
     title = FileNameOf(path);
+    m_modified = false;
     return status;
 }

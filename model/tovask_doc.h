@@ -24,6 +24,18 @@ public:
     virtual void OnDocumentChanged() = 0;
 };
 
+// Everything an edit of the template can change, as one value: undoing an
+// edit puts the value from before it back.
+struct TemplateState {
+    TemplateRecord record;
+    ConfigImage image{};
+    ImageTrailer imageTrailer{};
+    std::array<int, formatFieldCount> fieldChanged{};
+    int needsDecode = 0;
+
+    bool operator==(const TemplateState&) const = default;
+};
+
 class CTovaskDoc {
 public:
     static constexpr const char* docString =
@@ -76,6 +88,15 @@ public:
     static bool WriteImageFile(const std::string& path, const ConfigImage& image, std::string& error);
 
     void ClearFieldChanged() { fieldChanged.fill(0); }
+
+    TemplateState State() const { return {record, image, imageTrailer, fieldChanged, needsDecode}; }
+    void SetState(const TemplateState& state);
+
+    // True while the template holds edits that are in no file: set by the
+    // editor for each edit, cleared by New, Open and a successful save.
+    bool IsModified() const { return m_modified; }
+    void SetModifiedFlag(bool modified) { m_modified = modified; }
+
     // Title shown in the window caption: "Template" or the file's name.
     const std::string& Title() const { return title; }
     const std::string& PathName() const { return pathName; }
@@ -92,4 +113,5 @@ public:
 
 private:
     IDocView* m_view = nullptr;
+    bool m_modified = false;
 };

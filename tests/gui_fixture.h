@@ -64,6 +64,8 @@ protected:
     }
 
     CTovaskView& view() { return frame->View(); }
+    // The title as the window shows it: its "[*]" as "*" while modified.
+    QString ShownTitle() { return frame->windowTitle().replace("[*]", frame->isWindowModified() ? "*" : ""); }
     CTovaskDoc& doc() { return frame->Doc(); }
     void Move(int x, int y)
     {

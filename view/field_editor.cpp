@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "model/diagram_tables.h"
 #include "view/form_metrics.h"
@@ -147,8 +148,22 @@ void CTovaskView::OpenFieldEditor(int k)
     update();
 }
 
+namespace {
+
+// A field's name as its step in the edit history: its caption up to the
+// limit or the hint ("Track1 prefix", "Track1 seperator").
+QString StepName(const DiagramTables& t, int k)
+{
+    const QString caption = QString::fromLocal8Bit(t.fieldCaptions[k]);
+    const qsizetype end = caption.indexOf(QRegularExpression(":| \\("));
+    return end < 0 ? caption : caption.left(end);
+}
+
+}  // namespace
+
 void CTovaskView::ApplyTextEdit()
 {
+    const TemplateState before = m_doc.State();
     const std::string text = fieldEdit->text().toLocal8Bit().toStdString();
     const int k = m_selectedField;
     if (k >= 0 && k <= 25) {
@@ -165,11 +180,13 @@ void CTovaskView::ApplyTextEdit()
             if (text != m_originalText)
                 m_doc.fieldChanged[k] = 1;
             m_doc.record.formatFields[k].text = text;
+            RecordStep(StepName(m_doc.diagram, k), before);
         }
     }
     HideEditorControls({fieldEdit, textOkButton, textCancelButton});
     m_editorCaption.clear();
     m_editorHint.clear();
+    RefreshHoverText();
     update();
 }
 
@@ -183,6 +200,7 @@ void CTovaskView::CancelTextEdit()
 
 void CTovaskView::ApplySwitchEdit()
 {
+    const TemplateState before = m_doc.State();
     const int k = m_selectedField;
     // Detached (no field selected): closes without storing, as the text editor does.
     if (k >= 0 && k <= 25 && FieldInfoAt(k).kind == FieldKind::Switch) {
@@ -192,9 +210,11 @@ void CTovaskView::ApplySwitchEdit()
         FormatField& f = m_doc.record.formatFields[k];
         f.enabled = state;
         f.text = state ? "Enable" : "Disable";
+        RecordStep(StepName(m_doc.diagram, k), before);
     }
     HideEditorControls({switchCheck, switchOkButton, switchCancelButton});
     m_switchCaption.clear();
+    RefreshHoverText();
     update();
 }
 

@@ -15,6 +15,16 @@
 #include "model/diagram_tables.h"
 #include "view/form_metrics.h"
 
+namespace {
+
+// The hover text of box k: its label and the field's value.
+std::string HoverTextOf(const CTovaskDoc& doc, int k)
+{
+    return " " + std::string(doc.diagram.hoverLabels[k]) + doc.record.formatFields[k].text + " ";
+}
+
+}  // namespace
+
 bool CTovaskView::IsBoxActive(int k) const
 {
     if (k == 0 || k == 25)
@@ -120,6 +130,7 @@ QRect CTovaskView::HoverTextRect() const
 // the view's frame.
 void CTovaskView::PlaceHoverText(int px, int py)
 {
+    m_hoverPointer = QPoint(px, py);
     const QSize size = HoverTextSize();
     m_hoverTextX = std::max(1, std::min(px, width() - 1 - size.width()));
     m_hoverTextY = std::max(1, std::min(py + 20, height() - 1 - size.height()));
@@ -155,7 +166,7 @@ void CTovaskView::mouseMoveEvent(QMouseEvent* event)
         const std::string& text = m_doc.record.formatFields[k].text;
         // The text follows the pointer: clear its old place, draw it at the new one.
         update(HoverTextRect().adjusted(-1, -1, 1, 1));
-        m_hoverText = " " + label + text + " ";
+        m_hoverText = HoverTextOf(m_doc, k);
         PlaceHoverText(px, py);
         const int width = 6 * static_cast<int>(label.size() + text.size() + 10);
         update(QRect(b.left, b.top, width, 50));
@@ -164,6 +175,24 @@ void CTovaskView::mouseMoveEvent(QMouseEvent* event)
     QWidget::mouseMoveEvent(event);
 }
 
+void CTovaskView::RefreshHoverText()
+{
+    if (m_hoverText.empty())
+        return;
+    update(HoverTextRect().adjusted(-1, -1, 1, 1));
+    m_hoverText.clear();
+    for (int k = 0; k < formatFieldCount; ++k) {
+        if (m_doc.fieldHovered[k] != 1)
+            continue;
+        if (!IsBoxActive(k)) {
+            m_doc.fieldHovered[k] = 0;
+            continue;
+        }
+        m_hoverText = HoverTextOf(m_doc, k);
+        PlaceHoverText(m_hoverPointer.x(), m_hoverPointer.y());
+        update(HoverTextRect().adjusted(-1, -1, 1, 1));
+    }
+}
 
 // What's This over the diagram names the box under the pointer.
 QString CTovaskView::WhatsThisAt(QPoint pos) const

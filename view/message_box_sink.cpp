@@ -15,6 +15,29 @@ void QMessageBoxSink::ShowMessage(const std::string& text, Icon icon)
     box.exec();
 }
 
+std::unique_ptr<QMessageBox> MakeSaveChangesBox(const std::string& text, QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, "Tovask", QString::fromLocal8Bit(text.c_str()),
+                                             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                             parent);
+    box->setDefaultButton(QMessageBox::Save);
+    box->setEscapeButton(QMessageBox::Cancel);
+    return box;
+}
+
+IMessageSink::SaveChoice QMessageBoxSink::AskSaveChanges(const std::string& text)
+{
+    auto box = MakeSaveChangesBox(text, m_parent ? m_parent : QApplication::activeWindow());
+    switch (box->exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}
+
 namespace {
 
 IMessageSink* g_sink = nullptr;
@@ -27,8 +50,20 @@ public:
     {
         while (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
+        Target().ShowMessage(text, icon);
+    }
+    SaveChoice AskSaveChanges(const std::string& text) override
+    {
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+        return Target().AskSaveChanges(text);
+    }
+
+private:
+    static IMessageSink& Target()
+    {
         static QMessageBoxSink boxSink;
-        (g_sink ? *g_sink : boxSink).ShowMessage(text, icon);
+        return g_sink ? *g_sink : boxSink;
     }
 };
 

@@ -57,6 +57,9 @@ int FrameRight(Frame f)
     return DialogUnitRect(g.x, g.y, g.w, g.h).right();
 }
 
+// Steps of the edit history that join the one before them when it has the same id.
+constexpr int outputDelayStep = 1;
+
 // Room kept between a caption and whatever follows it on the right.
 constexpr int kCaptionGap = 3;
 // A caption longer than its room is set narrower, down to this width.
@@ -136,6 +139,22 @@ void CTovaskView::CreatePanelControls()
     connect(threeBeepsCheck, &QCheckBox::clicked, this, [this] { OnBeepClicked(); });
     connect(oposCheck, &QCheckBox::clicked, this, [this] { OnOposClicked(); });
     connect(delayEdit, &QLineEdit::textChanged, this, [this](const QString& t) { OnDelayTextChanged(t); });
+    for (int mode = 0; mode < 2; ++mode)
+        connect(errorRadio[mode], &QRadioButton::clicked, this, [this, mode] { OnErrorModeClicked(mode); });
+    // A list's new choice reaches the template at once, as the delay does, so
+    // that it is an edit of its own.
+    TemplateRecord& r = m_doc.record;
+    const struct {
+        QComboBox* box;
+        int* panel;
+        int* record;
+        const char* name;
+    } lists[] = {{baudCombo, &m_baudIndex, &r.baudIndex, "Baud rate"},
+                 {parityCombo, &m_parityIndex, &r.parityIndex, "Parity"},
+                 {dataBitsCombo, &m_dataBitsIndex, &r.dataBitsIndex, "Data bits"},
+                 {flowCombo, &m_flowIndex, &r.flowControlIndex, "Flow control"}};
+    for (const auto& l : lists)
+        connect(l.box, &QComboBox::activated, this, [this, l] { OnListChosen(l.box, *l.panel, *l.record, l.name); });
 
     portNameEdit->setWhatsThis("The link to the reader, chosen when Tovask started: USB, PS2 (the keyboard "
                                "port) or COM1 to COM8. It stays the same until Tovask ends.");
@@ -171,6 +190,8 @@ void CTovaskView::CreatePanelControls()
 
 void CTovaskView::ExchangeToControls()
 {
+    const bool wasSetting = m_settingControls;
+    m_settingControls = true;
     for (int t = 0; t < 3; ++t)
         trackCheck[t]->setChecked(m_trackEnabled[t] != 0);
     portNameEdit->setText(QString::fromStdString(m_portName));
@@ -196,6 +217,7 @@ void CTovaskView::ExchangeToControls()
     longBeepCheck->setChecked(m_longBeep != 0);
     threeBeepsCheck->setChecked(m_threeBeeps != 0);
     oposCheck->setChecked(m_opos != 0);
+    m_settingControls = wasSetting;
 }
 
 void CTovaskView::RefuseDelay(const char* message)
@@ -272,37 +294,67 @@ void CTovaskView::UpdatePanelFromTemplate()
     if (m_portKind == portKindUSB || m_portKind == portKindPS2)
         m_baudIndex = m_parityIndex = m_dataBitsIndex = m_flowIndex = -1;
     ExchangeToControls();
+    ++m_panelRefreshes;
 }
 
 void CTovaskView::OnTrackClicked(int track)
 {
+    const TemplateState before = m_doc.State();
     if (!ExchangeFromControls() || !UpdateTemplateFromPanel())
         return;
     const int first = track == 1 ? 0 : 1 + 8 * (track - 1);
     for (int k = first; k <= 8 * track; ++k)
         m_doc.fieldChanged[k] = 0;
+    RecordStep(QString("Track%1 data").arg(track), before);
+    RefreshHoverText();
     update();
 }
 
 void CTovaskView::OnBeepClicked()
 {
-    if (ExchangeFromControls() && UpdateTemplateFromPanel())
-        update();
+    const TemplateState before = m_doc.State();
+    if (!ExchangeFromControls() || !UpdateTemplateFromPanel())
+        return;
+    RecordStep(m_doc.record.longBeepOnGoodRead != before.record.longBeepOnGoodRead ? "Long beep at good read"
+                                                                                 : "3 beeps at read error",
+               before);
+    update();
 }
 
 void CTovaskView::OnOposClicked()
 {
-    if (ExchangeFromControls())
-        UpdateTemplateFromPanel();
+    const TemplateState before = m_doc.State();
+    if (ExchangeFromControls() && UpdateTemplateFromPanel())
+        RecordStep("OPOS/JPOS", before);
 }
 
+void CTovaskView::OnErrorModeClicked(int mode)
+{
+    const TemplateState before = m_doc.State();
+    m_errorMode = mode;
+    m_doc.record.errorMode = mode;
+    RecordStep(mode == 0 ? "Skip output of track with error" : "No data output with any error", before);
+}
+
+void CTovaskView::OnListChosen(QComboBox* box, int& panelValue, int& templateValue, const char* name)
+{
+    const TemplateState before = m_doc.State();
+    panelValue = templateValue = box->currentIndex();
+    RecordStep(name, before);
+}
+
+// Typing and spinning change the template at once; the keys and clicks of
+// one run of changes are one step.
 void CTovaskView::OnDelayTextChanged(const QString& text)
 {
+    const TemplateState before = m_doc.State();
     const int v = ParseByte(text);
     if (v >= 1 && v <= 255)
         m_spinPos = v;
     m_outputDelay = static_cast<std::uint8_t>(m_spinPos & 0xFF);
     m_doc.record.outputDelay = m_outputDelay;
+    if (!m_settingControls)
+        RecordStep("Output Delay", before, outputDelayStep);
 }
 
 void CTovaskView::StepSpin(int delta)

@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QUndoStack>
 
 #include <cstdlib>
 
@@ -25,6 +26,7 @@ CTovaskView::CTovaskView(CTovaskDoc& doc, QWidget* parent) : QWidget(parent), m_
     setFocusPolicy(Qt::ClickFocus);
     setWhatsThis("The template: the reader's options above, the output line of a card below. "
                  "Click a box of the diagram to edit that field.");
+    m_undo = new QUndoStack(this);
     CreatePanelControls();
     ApplyDialogLook(this);
     resize(sizeHint());
@@ -116,9 +118,16 @@ void CTovaskView::OnWriteIntoMR()
 void CTovaskView::OnReadFromMR()
 {
     TransferContext ctx = MakeContext();
+    const TemplateState before = m_doc.State();
+    // Only a read that succeeded shows its template in the panel.
+    const int refreshes = m_panelRefreshes;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ::OnReadFromMR(ctx);
     QApplication::restoreOverrideCursor();
+    if (m_panelRefreshes != refreshes) {
+        RecordStep("Read from MR", before);
+        RefreshHoverText();
+    }
 }
 
 void CTovaskView::OnMRTest()

@@ -23,6 +23,7 @@ class QPixmap;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
+class QUndoStack;
 class CTestMR;
 class LinkSet;
 
@@ -57,6 +58,13 @@ public:
     void OnWriteIntoMR();
     void OnReadFromMR();
     void OnMRTest();
+
+    // The edit history: every applied field edit, option change and Read
+    // from MR is a step that Undo and Redo move over.
+    QUndoStack* UndoStack() const { return m_undo; }
+    // Puts a state of the template back (undo, redo): closes the field
+    // editor, refreshes the panel, the hover text and the diagram.
+    void RestoreState(const TemplateState& state);
 
     void OpenFieldEditor(int k);
     void ApplyTextEdit();
@@ -151,6 +159,13 @@ private:
     // A click on a painted caption works its check box or radio button.
     bool ClickCaption(QPoint pos);
     TransferContext MakeContext();
+    // Records what changed since before as a step named name; a step with
+    // the same mergeId right after it joins it. Nothing changed, no step.
+    void RecordStep(const QString& name, const TemplateState& before, int mergeId = -1);
+    void OnErrorModeClicked(int mode);
+    void OnListChosen(QComboBox* box, int& panelValue, int& templateValue, const char* name);
+    // The hover text shows the value the hovered field holds now.
+    void RefreshHoverText();
 
     CTovaskDoc& m_doc;
     LinkSet* m_links = nullptr;
@@ -169,10 +184,15 @@ private:
     std::string m_busyText;
     int m_longBeep = 0, m_threeBeeps = 0, m_opos = 0;
     int m_spinPos = 4;
+    bool m_settingControls = false;  // the controls follow the panel values: no edit of the user's
+    int m_panelRefreshes = 0;        // how often the panel was refreshed from the template
+
+    QUndoStack* m_undo = nullptr;
 
     // Diagram and editor state.
     std::string m_hoverText;
     int m_hoverTextX = 0, m_hoverTextY = 0;
+    QPoint m_hoverPointer;  // where the pointer was when the hover text was placed
     int m_selectedField = noField;
     std::string m_editorCaption, m_editorHint, m_switchCaption;
     std::string m_originalText;

@@ -62,28 +62,29 @@ TEST_F(FrameTest, MenusHoldTheCommandsInOrder)
     QStringList titles;
     for (QAction* a : frame->menuBar()->actions())
         titles << a->text();
-    EXPECT_EQ(titles, QStringList({"&File", "&Access", "&Test", "&View", "&Help"}));
+    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Access", "&Test", "&View", "&Help"}));
     EXPECT_EQ(Items(Menu(0)), QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
                                            "Recent File", "-", "E&xit"}));
-    EXPECT_EQ(Items(Menu(1)), QStringList({"&Write into MR", "&Read from MR"}));
-    EXPECT_EQ(Items(Menu(2)), QStringList({"&MR Test"}));
-    EXPECT_EQ(Items(Menu(3)), QStringList({"&Toolbar", "&Status Bar"}));
-    EXPECT_EQ(Items(Menu(4)), QStringList({"&Help Topics", "-", "&About Tovask..."}));
+    EXPECT_EQ(Items(Menu(1)), QStringList({"&Undo", "&Redo"}));
+    EXPECT_EQ(Items(Menu(2)), QStringList({"&Write into MR", "&Read from MR"}));
+    EXPECT_EQ(Items(Menu(3)), QStringList({"&MR Test"}));
+    EXPECT_EQ(Items(Menu(4)), QStringList({"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(Items(Menu(5)), QStringList({"&Help Topics", "-", "&About Tovask..."}));
     // The placeholder of an empty recent-file list is greyed.
     EXPECT_FALSE(frame->RecentActions().first()->isEnabled());
     // Nothing is greyed by the link: the transfer commands stay enabled.
-    for (QAction* a : Menu(1)->actions())
+    for (QAction* a : Menu(2)->actions())
         EXPECT_TRUE(a->isEnabled());
 }
 
-TEST_F(FrameTest, ExactlyFiveKeysAreBound)
+TEST_F(FrameTest, ExactlyTheFileHelpAndEditKeysAreBound)
 {
     QStringList keys;
     for (QAction* a : frame->findChildren<QAction*>())
         for (const QKeySequence& k : a->shortcuts())
             keys << k.toString();
     keys.sort();
-    EXPECT_EQ(keys, QStringList({"Ctrl+N", "Ctrl+O", "Ctrl+S", "F1", "Shift+F1"}));
+    EXPECT_EQ(keys, QStringList({"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+Shift+Z", "Ctrl+Y", "Ctrl+Z", "F1", "Shift+F1"}));
 }
 
 TEST_F(FrameTest, ToolbarButtonsPromptsAndTips)
@@ -175,13 +176,13 @@ TEST_F(FrameTest, HelpTopicsOpensTheShippedGuide)
 
 TEST_F(FrameTest, TitleAndRecentEntriesFollowTheFiles)
 {
-    EXPECT_EQ(frame->windowTitle(), "Template - Tovask");
+    EXPECT_EQ(ShownTitle(), "Template - Tovask");
     QTemporaryDir dir;
     const QString deep = dir.filePath("a-rather-long-folder-name/another-long-folder");
     ASSERT_TRUE(QDir().mkpath(deep));
     const QString path = deep + "/card.mtl";
     ASSERT_TRUE(frame->SaveFile(path));
-    EXPECT_EQ(frame->windowTitle(), "card.mtl - Tovask");
+    EXPECT_EQ(ShownTitle(), "card.mtl - Tovask");
     QAction* first = frame->RecentActions().first();
     EXPECT_TRUE(first->isEnabled());
     EXPECT_TRUE(first->text().startsWith("&1 "));
@@ -191,9 +192,9 @@ TEST_F(FrameTest, TitleAndRecentEntriesFollowTheFiles)
 
     // Opening from the list reopens the file.
     frame->OnFileNew();
-    EXPECT_EQ(frame->windowTitle(), "Template - Tovask");
+    EXPECT_EQ(ShownTitle(), "Template - Tovask");
     first->trigger();
-    EXPECT_EQ(frame->windowTitle(), "card.mtl - Tovask");
+    EXPECT_EQ(ShownTitle(), "card.mtl - Tovask");
     EXPECT_TRUE(sink.messages.empty());
 
     // An entry whose file has gone is reported by name and leaves the list.

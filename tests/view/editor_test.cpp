@@ -265,9 +265,9 @@ TEST_F(EditorTest, PanelCheckBoxesReachTheTemplate)
     EXPECT_EQ(doc().record.threeBeepsOnError, 1);
     QTest::mouseClick(view().oposCheck, Qt::LeftButton);
     EXPECT_EQ(doc().record.oposMode, 1);
-    // A radio choice waits for the next move of the panel into the template.
+    // A radio choice reaches the template at once, as an edit of its own.
     QTest::mouseClick(view().errorRadio[1], Qt::LeftButton);
-    EXPECT_EQ(doc().record.errorMode, 0);
+    EXPECT_EQ(doc().record.errorMode, 1);
     ASSERT_TRUE(view().UpdateTemplateFromPanel());
     EXPECT_EQ(doc().record.errorMode, 1);
     // USB: the serial lists carry no selection into the template.
@@ -348,7 +348,7 @@ TEST_F(EditorTest, OpenTakesTheFirst64BytesAndAnEmptyFileKeepsTheTemplate)
     ASSERT_TRUE(frame->OpenFile(emptyPath));
     view().grab();
     EXPECT_EQ(doc().record.formatFields[1].text, "A");
-    EXPECT_EQ(frame->windowTitle(), "empty.mtl - Tovask");
+    EXPECT_EQ(ShownTitle(), "empty.mtl - Tovask");
     EXPECT_TRUE(sink.messages.empty());
 }
 

@@ -171,7 +171,7 @@ TEST_F(ViewTest, PanelValuesSurviveSaveAndOpen)
     EXPECT_TRUE(view().longBeepCheck->isChecked());
     EXPECT_TRUE(view().oposCheck->isChecked());
     EXPECT_FALSE(view().trackCheck[2]->isChecked());
-    EXPECT_EQ(frame->windowTitle(), "round.mtl - Tovask");
+    EXPECT_EQ(ShownTitle(), "round.mtl - Tovask");
 }
 
 TEST_F(ViewTest, NewHidesEditorAndOpenKeepsIt)
@@ -185,7 +185,7 @@ TEST_F(ViewTest, NewHidesEditorAndOpenKeepsIt)
     EXPECT_EQ(view().EditorCaption(), "");
     frame->OnFileNew();
     EXPECT_FALSE(view().fieldEdit->isVisible());
-    EXPECT_EQ(frame->windowTitle(), "Template - Tovask");
+    EXPECT_EQ(ShownTitle(), "Template - Tovask");
 }
 
 TEST_F(ViewTest, ShortFileAndMissingFileAreReported)
