@@ -1,17 +1,29 @@
 // tovask-gallery DIR: writes the README's screenshots into DIR, drawn by the
 // real windows on the simulated reader: the main window with USB, with COM3
 // (serial row shown), with the field editor open and scrolled in a small
-// window, the port selection dialog and the card test dialog after a swipe.
+// window, the port selection dialog and the card test dialog after a swipe;
+// and, with their title bars, a template with unsaved edits (its title
+// marked, the Edit menu open) and the question before they would go. The
+// title bars need a window manager: run it on a display
+// (QT_QPA_PLATFORM=xcb, under xvfb-run with openbox); elsewhere those two
+// show the window's content only.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "app/main_frame.h"
 #include "app/set_port_dialog.h"
@@ -20,6 +32,7 @@
 #include "sim/reader_memory.h"
 #include "sim/serial_reader.h"
 #include "sim/simulated_reader.h"
+#include "view/message_box_sink.h"
 #include "view/test_mr_dialog.h"
 #include "view/tovask_view.h"
 
@@ -30,6 +43,29 @@ bool Save(QWidget& w, const QDir& dir, const QString& name)
     QApplication::processEvents();
     const QString path = dir.filePath(name);
     if (!w.grab().save(path)) {
+        std::fprintf(stderr, "tovask-gallery: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// As the screen shows the windows, title bars included, where there is a
+// window manager; widgets (the first one's content) elsewhere.
+bool SaveWithFrames(const std::vector<QWidget*>& widgets, const QDir& dir, const QString& name)
+{
+    if (QGuiApplication::platformName() != "xcb")
+        return Save(*widgets.front(), dir, name);
+    // The window manager decorates and places the windows in its own time.
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(25);
+    }
+    QRect area;
+    for (QWidget* w : widgets)
+        area |= w->frameGeometry();
+    const QString path = dir.filePath(name);
+    if (!QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path)) {
         std::fprintf(stderr, "tovask-gallery: cannot write %s\n", qPrintable(path));
         return false;
     }
@@ -78,6 +114,22 @@ int main(int argc, char** argv)
         QApplication::processEvents();
         frame->FormArea()->ensureWidgetVisible(frame->View().textCancelButton);
         ok &= Save(*frame, dir, "main-scrolled.png");
+    }
+    {
+        SimReader simulated(portKindUSB);
+        LinkSet links(portKindUSB, &simulated);
+        auto frame = OpenFrame(portKindUSB, links);
+        frame->move(40, 40);
+        frame->View().OpenFieldEditor(1);
+        frame->View().fieldEdit->setText("[CR][LF]");
+        frame->View().ApplyTextEdit();
+        QMenu* edit = frame->menuBar()->actions().at(1)->menu();
+        edit->popup(frame->mapToGlobal(frame->menuBar()->actionGeometry(frame->menuBar()->actions().at(1)).bottomLeft()));
+        ok &= SaveWithFrames({frame.get(), edit}, dir, "main-modified.png");
+        edit->hide();
+        auto box = MakeSaveChangesBox("Save changes to " + frame->Doc().Title() + "?", frame.get());
+        box->show();
+        ok &= SaveWithFrames({box.get()}, dir, "save-changes.png");
     }
     {
         SimReader simulated(4);
