@@ -272,7 +272,8 @@ void CMainFrame::StartView(int portKind)
 
 void CMainFrame::UpdateTitle()
 {
-    setWindowTitle(QString::fromStdString(m_doc->Title()) + "[*] - Tovask");
+    // "[*]" is the place of the modified mark; a name's own "[*]" is doubled to show as such.
+    setWindowTitle(QString::fromStdString(m_doc->Title()).replace("[*]", "[*][*]") + "[*] - Tovask");
     setWindowModified(m_doc->IsModified());
 }
 
