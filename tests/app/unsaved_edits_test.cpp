@@ -22,11 +22,7 @@ namespace {
 using Choice = IMessageSink::SaveChoice;
 
 enum class Way { New, Open, Recent, Exit, CloseBox };
-const char* WayName(Way w)
-{
-    static const char* names[] = {"New", "Open", "recent file", "Exit", "close box"};
-    return names[static_cast<int>(w)];
-}
+const char* const kWayNames[] = {"New", "Open", "recent file", "Exit", "close box"};
 
 struct Case {
     const char* what;
@@ -111,7 +107,7 @@ TEST_F(UnsavedEditsTest, EveryWayOutAsksAndEachAnswerDoesWhatItSays)
 {
     for (Way way : {Way::New, Way::Open, Way::Recent, Way::Exit, Way::CloseBox}) {
         for (const Case& c : kCases) {
-            SCOPED_TRACE(std::string(WayName(way)) + ", " + c.what);
+            SCOPED_TRACE(std::string(kWayNames[static_cast<int>(way)]) + ", " + c.what);
             Start();
             sink.messages.clear();
             QTemporaryDir dir;
@@ -170,25 +166,6 @@ TEST_F(UnsavedEditsTest, EveryWayOutAsksAndEachAnswerDoesWhatItSays)
                 fs::permissions(mine.toStdString(), fs::perms::owner_all);
         }
     }
-}
-
-// A save that failed leaves everything to be tried again.
-TEST_F(UnsavedEditsTest, AfterAFailedSaveTheNextCloseAsksAgainAndSaves)
-{
-    Start();
-    QTemporaryDir dir;
-    const QString mine = dir.filePath("mine.mtl");
-    ASSERT_TRUE(frame->SaveFile(mine));
-    EditTrack1Prefix("[CR]");
-    fs::permissions(mine.toStdString(), fs::perms::owner_read);
-    sink.saveChoice = Choice::Save;
-    EXPECT_FALSE(frame->close());
-    // Put right, the second try saves and closes.
-    fs::permissions(mine.toStdString(), fs::perms::owner_all);
-    EXPECT_TRUE(frame->close());
-    EXPECT_EQ(PrefixInFile(mine), "[CR]");
-    EXPECT_EQ(sink.messages.size(), 3u);  // asked, could not save, asked again
-    EXPECT_FALSE(doc().IsModified());
 }
 
 }  // namespace
