@@ -103,11 +103,7 @@ public:
     {
         if (m_fd < 0 || count < 0)
             return false;
-        std::string why;
-        if (GatedSerialWrite(*this, DefaultSleeper(), bytes, count, timeoutMs, why))
-            return true;
-        m_error = why;
-        return false;
+        return GatedSerialWrite(*this, DefaultSleeper(), bytes, count, timeoutMs, m_error);
     }
 
     int Read(std::uint8_t* buffer, int max) override

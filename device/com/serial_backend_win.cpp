@@ -67,11 +67,7 @@ public:
             return false;
         if (count == 0)
             return true;
-        std::string why;
-        if (GatedSerialWrite(*this, DefaultSleeper(), bytes, count, timeoutMs, why))
-            return true;
-        m_error = why;
-        return false;
+        return GatedSerialWrite(*this, DefaultSleeper(), bytes, count, timeoutMs, m_error);
     }
 
     int Read(std::uint8_t* buffer, int max) override

@@ -31,8 +31,8 @@ constexpr int ctsPollMs = 10;
 
 // One write: waits up to timeoutMs (through sleeper) for CTS, then sends
 // within what is left of the bound. While CTS stays low not one byte is
-// handed to the driver; a failed or short send is discarded. why says what
-// failed.
+// handed to the driver; a failed or short send is discarded. why is set to
+// what failed, and left alone on success.
 bool GatedSerialWrite(ISerialLineOps& ops, ISleeper& sleeper, const std::uint8_t* bytes, int count, int timeoutMs,
                       std::string& why);
 
