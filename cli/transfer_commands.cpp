@@ -16,7 +16,8 @@ namespace {
 const char* kWriteHelp =
     "Usage: tovask-cli write FILE --port PORT [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
     "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
-    "  --port PORT   USB, PS2, COM1..COM255 or a serial device path (/dev/ttyUSB0, \\\\.\\COM12)\n"
+    "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
+    "                (on Windows also \\\\.\\COM12)\n"
     "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate    use the built-in simulated reader\n"
     "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
@@ -26,7 +27,8 @@ const char* kWriteHelp =
 const char* kReadHelp =
     "Usage: tovask-cli read --port PORT -o FILE [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
     "Reads the reader's template and saves it to FILE.\n"
-    "  --port PORT   USB, PS2, COM1..COM255 or a serial device path (/dev/ttyUSB0, \\\\.\\COM12)\n"
+    "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
+    "                (on Windows also \\\\.\\COM12)\n"
     "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  -o FILE       where to save the template (64 bytes)\n"
     "  --simulate    use the built-in simulated reader\n"
