@@ -14,7 +14,7 @@ if [ "$MODE" = "--windows" ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build -j"$(nproc)" --target tovask-sim-serial
   export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
-  WINE=$(command -v /usr/lib/wine/wine64 wine64 wine | head -n1)
+  WINE=$(for w in /usr/lib/wine/wine64 wine64 wine; do command -v "$w" && break; done)
   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTOVASK_BUILD_GUI=OFF -DTOVASK_NATIVE_SIM_SERIAL="$PWD/build/sim/tovask-sim-serial" >/dev/null
   cmake --build build-windows -j"$(nproc)"

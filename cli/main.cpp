@@ -25,7 +25,7 @@ const char* kUsage =
     "  devices [--json]           list the HID interfaces and which one is the reader\n"
     "  udev-rule                  print the udev rules that give the user the reader\n"
     "\n"
-    "PORT is USB, PS2, COM1..COM8 or a serial device path. --simulate talks to the\n"
+    "PORT is USB, PS2, COM1..COM255 or a serial device path. --simulate talks to the\n"
     "built-in simulated reader instead of a real one. --vid HEX --pid HEX name the USB\n"
     "reader (else TOVASK_USB_VID / TOVASK_USB_PID, else the build's pair).\n"
     "--verbose, with any command, prints what is asked of the reader on standard error.\n"

@@ -5,6 +5,7 @@
 
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "device/com/serial_line.h"
 #include "device/link_set.h"
 #include "device/transfer.h"
 #include "sim/simulated_reader.h"
@@ -15,7 +16,8 @@ namespace {
 const char* kWriteHelp =
     "Usage: tovask-cli write FILE --port PORT [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
     "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
-    "  --port PORT   USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
+    "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
+    "                (on Windows also \\\\.\\COM12)\n"
     "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate    use the built-in simulated reader\n"
     "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
@@ -25,7 +27,8 @@ const char* kWriteHelp =
 const char* kReadHelp =
     "Usage: tovask-cli read --port PORT -o FILE [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
     "Reads the reader's template and saves it to FILE.\n"
-    "  --port PORT   USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
+    "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
+    "                (on Windows also \\\\.\\COM12)\n"
     "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  -o FILE       where to save the template (64 bytes)\n"
     "  --simulate    use the built-in simulated reader\n"
@@ -54,22 +57,6 @@ public:
             std::cerr << text << std::endl;
     }
 };
-
-// USB, PS2, COM1..COM8 (any case) as a port kind, or COM1 for a device path; -1 for anything else.
-int PortKindOf(const std::string& port, std::string& devicePath)
-{
-    std::string upper;
-    for (char c : port)
-        upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (int kind = portKindUSB; kind <= portKindCOM8; ++kind)
-        if (upper == PortKindName(kind))
-            return kind;
-    if (port.find('/') != std::string::npos) {
-        devicePath = port;
-        return portKindCOM1;
-    }
-    return -1;
-}
 
 struct Options {
     std::string file;
@@ -141,15 +128,15 @@ int Transfer(const Options& o, bool isWrite)
     doc.DecodeImage();
     doc.needsDecode = 0;
 
-    std::string devicePath;
-    const int portKind = PortKindOf(o.port, devicePath);
+    const PortChoice choice = ParsePortName(o.port);
+    const int portKind = choice.portKind;
     if (portKind < 0) {
         std::cerr << "tovask-cli: unknown port '" << o.port
-                  << "': use USB, PS2, COM1..COM8 or a serial device path\n";
+                  << "': use USB, PS2, COM1..COM255 or a serial device path\n";
         return exitUsage;
     }
     std::unique_ptr<SimReader> simulated = o.simulate ? std::make_unique<SimReader>(portKind) : nullptr;
-    LinkSet links(portKind, simulated.get(), devicePath);
+    LinkSet links(portKind, simulated.get(), choice.devicePath);
     links.SetUsbIds(usbIds);
     if (o.fault.fault != SimFault::None && !simulated->SetFault(o.fault)) {
         std::cerr << "tovask-cli: the fault '" << SimFaultName(o.fault) << "' cannot happen on " << o.port << '\n';

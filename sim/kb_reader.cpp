@@ -174,6 +174,10 @@ bool SimKbStream::Write(std::uint8_t value)
     if (breakAfterWrites >= 0 && m_writes >= breakAfterWrites)
         return false;
     ++m_writes;
+    if (!m_stalled && stallAfterHostBytes >= 0 && m_reader.hostBytes >= stallAfterHostBytes) {
+        m_stalled = true;
+        m_busyUntil = std::max(m_busyUntil, nowMs + stallMs);
+    }
     const bool busy = nowMs < m_busyUntil;
     if (busy && !busyAnswersLate) {
         ++lostBytes;
@@ -186,6 +190,12 @@ bool SimKbStream::Write(std::uint8_t value)
         Hold(answer, m_busyUntil);
     } else {
         m_reader.Receive(value, m_output);
+    }
+    // The acknowledgement goes at once, the identify answer later.
+    if (value == kbByte::identify && identifyDelayMs > 0 && m_output.size() > 1) {
+        std::deque<std::uint8_t> answer(m_output.begin() + 1, m_output.end());
+        m_output.resize(1);
+        Hold(answer, nowMs + identifyDelayMs);
     }
     if (m_reader.blockWrites != stored) {
         m_busyUntil = nowMs + busyMs;

@@ -120,6 +120,13 @@ public:
     bool busyAnswersLate = false;
     // The reply to a block write comes this long after the block's last byte.
     int writeReplyDelayMs = 0;
+    // The identify answer starts this long after the reader acknowledged 0xE9.
+    int identifyDelayMs = 0;
+    // Once the reader has taken this many host bytes (-1: never), it ignores
+    // the line for stallMs, as a device holding the clock: bytes sent
+    // meanwhile are lost. Then it answers again.
+    int stallAfterHostBytes = -1;
+    int stallMs = 0;
 
     long long nowMs = 0;
     int timeouts = 0;  // reads that found nothing
@@ -138,6 +145,7 @@ private:
     std::deque<Held> m_held;            // comes later, in order
     long long m_busyUntil = 0;
     int m_writes = 0;
+    bool m_stalled = false;
 };
 
 class SimKbDriver : public IKbDriver {

@@ -40,6 +40,7 @@ public:
     {
         return m_info.isReader ? m_owner.GiveGetFeature(report, length) : -1;
     }
+    int FeatureReportLength() override { return m_info.featureReportLength; }
 
 private:
     SimUsbReader& m_owner;
@@ -78,7 +79,9 @@ bool SimUsbReader::Enumerate(std::vector<HidInterfaceInfo>& out)
         return false;
     for (const SimHidInterface& i : interfaces)
         if (!(i.isReader && unplugged))
-            out.push_back({i.path, i.vendorId, i.productId, i.versionNumber, i.manufacturer, i.product});
+            out.push_back({i.path, i.listedWithoutIds ? std::uint16_t{0} : i.vendorId,
+                           i.listedWithoutIds ? std::uint16_t{0} : i.productId, i.versionNumber, i.manufacturer,
+                           i.product});
     return true;
 }
 

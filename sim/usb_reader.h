@@ -20,6 +20,10 @@ struct SimHidInterface {
     bool isReader = false;
     std::wstring manufacturer = L"Tovask";
     std::wstring product = L"HID device";
+    // The collection's feature report length, report number included.
+    int featureReportLength = 9;
+    // The system's list cannot read its identifiers (shows 0:0).
+    bool listedWithoutIds = false;
 };
 
 // A desktop's other HID interfaces as the system lists them: a keyboard

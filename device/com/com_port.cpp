@@ -44,7 +44,7 @@ std::string ComDevicePath(int n)
     if (!path.empty())
         return path;
 #ifdef _WIN32
-    return "COM" + number;
+    return "\\\\.\\COM" + number;
 #else
     return "/dev/ttyS" + std::to_string(n - 1);
 #endif

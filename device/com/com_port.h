@@ -38,7 +38,8 @@ std::unique_ptr<ISerialBackend> CreateDefaultSerialBackend();
 
 // The device that "COMn" (n = 1..8) stands for. In order: an in-process
 // override, the environment variable TOVASK_COM<n>, the user's setting
-// handed in by the editor, else /dev/ttyS<n-1> (on Windows "COMn" itself).
+// handed in by the editor, else /dev/ttyS<n-1> (on Windows \\.\COMn; the
+// Windows backend puts \\.\ before any name given without it).
 std::string ComDevicePath(int n);
 // In-process overrides, e.g. to serve every COM port from a simulated reader.
 // An empty path removes the override.

@@ -1,16 +1,18 @@
 // The serial backend on termios. The port is held exclusively: TIOCEXCL keeps
 // other users out, and a lock on the device keeps out a second opener
 // running as root, which TIOCEXCL lets through. Reads never wait. A write
-// is bounded in time and also waits, within the same bound, until the
-// driver's output queue has drained, so that "written" means the bytes left
-// the port and a line whose CTS stays low fails the write instead of
-// stalling the close.
+// waits for CTS before it hands over a single byte (a USB-serial adapter
+// would otherwise hold the bytes in its own buffer, where no flush reaches
+// them and the close waits for them), is bounded in time, and waits within
+// the same bound until the driver's output queue has drained, so that
+// "written" means the bytes left the port. The close never waits for output.
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -18,10 +20,12 @@
 #include <unistd.h>
 
 #include "device/com/com_port.h"
+#include "device/com/serial_line.h"
+#include "device/trace.h"
 
 namespace {
 
-class TermiosBackend : public ISerialBackend {
+class TermiosBackend : public ISerialBackend, private ISerialLineOps {
 public:
     ~TermiosBackend() override { Close(); }
 
@@ -70,6 +74,25 @@ public:
     {
         if (m_fd < 0)
             return;
+        // Whatever is still queued is dropped, and the driver is told not to
+        // wait for output at the close (its default is 30 s, spent polling an
+        // adapter whose CTS is low). Drivers without the setting, or that
+        // refuse it to a user, keep their own wait; the CTS check before
+        // every write keeps their queue empty.
+        // (Only when something is queued: on a pseudo-terminal the flush
+        // would drop what the other side has not read yet.)
+        int pending = 0;
+        if (::ioctl(m_fd, TIOCOUTQ, &pending) != 0 || pending > 0)
+            ::tcflush(m_fd, TCOFLUSH);
+        serial_struct serial{};
+        if (::ioctl(m_fd, TIOCGSERIAL, &serial) == 0 && serial.closing_wait != ASYNC_CLOSING_WAIT_NONE) {
+            serial.closing_wait = ASYNC_CLOSING_WAIT_NONE;
+            if (::ioctl(m_fd, TIOCSSERIAL, &serial) != 0 && TraceOn())
+                Trace(std::string("serial: the driver's closing wait stays: ") + std::strerror(errno));
+        }
+        // Give up the exclusive mode before the close: the kernel clears it
+        // only when the last user closes, which another opener may delay.
+        ::ioctl(m_fd, TIOCNXCL);
         ::close(m_fd);  // releases the lock
         m_fd = -1;
     }
@@ -80,34 +103,7 @@ public:
     {
         if (m_fd < 0 || count < 0)
             return false;
-        using Clock = std::chrono::steady_clock;
-        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
-        auto left = [&] {
-            return static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-        };
-        int done = 0;
-        while (done < count) {
-            const ssize_t n = ::write(m_fd, bytes + done, static_cast<std::size_t>(count - done));
-            if (n > 0) {
-                done += static_cast<int>(n);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR)
-                return FailWrite(std::strerror(errno));
-            if (left() <= 0)
-                return FailWrite("the line did not take the bytes in time");
-            pollfd p{m_fd, POLLOUT, 0};
-            ::poll(&p, 1, left());
-        }
-        for (;;) {
-            int pending = 0;
-            if (::ioctl(m_fd, TIOCOUTQ, &pending) != 0 || pending <= 0)
-                return true;
-            if (left() <= 0)
-                return FailWrite("the line did not send the bytes in time");
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        return GatedSerialWrite(*this, DefaultSleeper(), bytes, count, timeoutMs, m_error);
     }
 
     int Read(std::uint8_t* buffer, int max) override
@@ -124,16 +120,62 @@ public:
     std::string ErrorText() const override { return m_error; }
 
 private:
+    Cts ReadCts() override
+    {
+        int lines = 0;
+        if (::ioctl(m_fd, TIOCMGET, &lines) == 0)
+            return (lines & TIOCM_CTS) ? Cts::Up : Cts::Down;
+        // No modem lines at all (a pseudo-terminal): nothing gates the output.
+        return errno == ENOTTY || errno == EINVAL ? Cts::Up : Cts::Failed;
+    }
+
+    bool Send(const std::uint8_t* bytes, int count, int timeoutMs, std::string& why) override
+    {
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
+        auto left = [&] {
+            return static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        };
+        int done = 0;
+        while (done < count) {
+            const ssize_t n = ::write(m_fd, bytes + done, static_cast<std::size_t>(count - done));
+            if (n > 0) {
+                done += static_cast<int>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                why = std::strerror(errno);
+                return false;
+            }
+            if (left() <= 0) {
+                why = "the line did not take the bytes in time";
+                return false;
+            }
+            pollfd p{m_fd, POLLOUT, 0};
+            ::poll(&p, 1, left());
+        }
+        for (;;) {
+            int pending = 0;
+            if (::ioctl(m_fd, TIOCOUTQ, &pending) != 0) {
+                why = std::string("the line's output queue cannot be read: ") + std::strerror(errno);
+                return false;
+            }
+            if (pending <= 0)
+                return true;
+            if (left() <= 0) {
+                why = "the line did not send the bytes in time";
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    void Discard() override { ::tcflush(m_fd, TCOFLUSH); }
+
     bool Fail(const std::string& device)
     {
         m_error = device + ": " + std::strerror(errno);
-        return false;
-    }
-    bool FailWrite(const char* why)
-    {
-        m_error = why;
-        // Nothing of a failed write may go out later or hold up the close.
-        ::tcflush(m_fd, TCOFLUSH);
         return false;
     }
 

@@ -1,17 +1,21 @@
-// The serial backend on the Win32 communications calls. Reads return at once
-// with what has arrived (ReadIntervalTimeout MAXDWORD, no totals); a write
-// that the line does not take within its bound (CTS held low) ends there,
-// with fewer bytes written, and fails.
+// The serial backend on the Win32 communications calls. Every port is opened
+// by its device name (\\.\COMn), which also reaches ports above COM9. Reads
+// return at once with what has arrived (ReadIntervalTimeout MAXDWORD, no
+// totals). A write waits for CTS before it hands over a byte; a write that
+// the line does not take within its bound ends there and fails, and what it
+// left queued is purged. After any failed read or write the port's error
+// state is cleared, so one line error does not stop every later call.
 #include <windows.h>
 
 #include "device/com/com_port.h"
+#include "device/com/serial_line.h"
 #include "model/win_error.h"
 
 namespace {
 
 std::string LastErrorText() { return WindowsErrorText(GetLastError()); }
 
-class Win32SerialBackend : public ISerialBackend {
+class Win32SerialBackend : public ISerialBackend, private ISerialLineOps {
 public:
     ~Win32SerialBackend() override { Close(); }
 
@@ -19,10 +23,11 @@ public:
     {
         Close();
         // Exclusive, synchronous I/O.
-        HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        const std::string name = WindowsSerialDeviceName(device);
+        HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            m_error = device + ": " + LastErrorText();
+            m_error = name + ": " + LastErrorText();
             return false;
         }
         DCB dcb{};
@@ -32,13 +37,7 @@ public:
             CloseHandle(handle);
             return false;
         }
-        dcb.DCBlength = sizeof dcb;
-        dcb.BaudRate = CBR_9600;
-        dcb.ByteSize = 8;
-        dcb.Parity = NOPARITY;
-        dcb.StopBits = ONESTOPBIT;
-        dcb.fOutxCtsFlow = TRUE;
-        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        SetReaderLineSettings(dcb);
         if (!SetCommState(handle, &dcb)) {
             m_error = LastErrorText();
             CloseHandle(handle);
@@ -68,17 +67,7 @@ public:
             return false;
         if (count == 0)
             return true;
-        SetWriteTimeout(timeoutMs);
-        DWORD written = 0;
-        if (!WriteFile(m_handle, bytes, static_cast<DWORD>(count), &written, nullptr)) {
-            m_error = LastErrorText();
-            return false;
-        }
-        if (written != static_cast<DWORD>(count)) {
-            m_error = "the line did not take the bytes in time";
-            return false;
-        }
-        return true;
+        return GatedSerialWrite(*this, DefaultSleeper(), bytes, count, timeoutMs, m_error);
     }
 
     int Read(std::uint8_t* buffer, int max) override
@@ -86,14 +75,54 @@ public:
         if (!IsOpen() || max <= 0)
             return 0;
         DWORD got = 0;
-        if (!ReadFile(m_handle, buffer, static_cast<DWORD>(max), &got, nullptr))
+        if (!ReadFile(m_handle, buffer, static_cast<DWORD>(max), &got, nullptr)) {
+            m_error = LastErrorText();
+            ClearErrors();
             return 0;
+        }
         return static_cast<int>(got);
     }
 
     std::string ErrorText() const override { return m_error; }
 
 private:
+    Cts ReadCts() override
+    {
+        DWORD status = 0;
+        // A device without modem lines refuses the question: nothing gates
+        // its output, and a port that went away fails the write itself.
+        if (!GetCommModemStatus(m_handle, &status))
+            return Cts::Up;
+        return (status & MS_CTS_ON) ? Cts::Up : Cts::Down;
+    }
+
+    bool Send(const std::uint8_t* bytes, int count, int timeoutMs, std::string& why) override
+    {
+        SetWriteTimeout(timeoutMs);
+        DWORD written = 0;
+        if (!WriteFile(m_handle, bytes, static_cast<DWORD>(count), &written, nullptr)) {
+            why = LastErrorText();
+            return false;
+        }
+        if (written != static_cast<DWORD>(count)) {
+            why = "the line did not take the bytes in time";
+            return false;
+        }
+        return true;
+    }
+
+    void Discard() override
+    {
+        PurgeComm(m_handle, PURGE_TXABORT | PURGE_TXCLEAR);
+        ClearErrors();
+    }
+
+    void ClearErrors()
+    {
+        DWORD errors = 0;
+        ClearCommError(m_handle, &errors, nullptr);
+    }
+
     // Reads never wait; a write may take timeoutMs in all.
     void SetWriteTimeout(int timeoutMs)
     {

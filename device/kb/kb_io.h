@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "device/sleeper.h"
@@ -62,6 +63,10 @@ public:
     // False when the call itself failed; returned is the number of output bytes.
     virtual bool Control(std::uint32_t code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
                          std::size_t outLength, std::uint32_t& returned) = 0;
+    // The last request ended because the reader stopped answering (rather
+    // than with a wrong answer): nothing more should be asked of it in the
+    // same command. Drivers that cannot tell say false.
+    virtual bool ReaderLost() const { return false; }
 };
 
 // What the platform offers the link.
@@ -78,7 +83,7 @@ public:
 };
 
 // The platform this program runs on. Linux: driver access over the raw serio
-// device named by TOVASK_KBPORT, else /dev/serio_raw0. Windows: the version
+// device named by TOVASK_KBPORT, else the one bound to the keyboard port. Windows: the version
 // query, \\.\KBport, and the controller's ports on the 9x family.
 std::unique_ptr<IKbPlatform> CreateSystemKbPlatform();
 
@@ -99,17 +104,23 @@ public:
     // Drops what is already waiting on the line (keystrokes, a swipe, a late
     // answer to an earlier request) without waiting for more.
     virtual void Discard() {}
+    // Set by the protocol when a request ended because the reader left a
+    // host byte unacknowledged, gave no identity or stopped in the middle of
+    // a reply; cleared when the next request starts.
+    bool readerLost = false;
 };
 
 // The reader's protocol on any line: identify handshake, block read and
 // block write, with the retry counts the reader has always been driven with.
-// Whatever waits on the line is dropped before each request. A reader that
-// stops answering ends the request at once: a byte it leaves unacknowledged
-// ends the block, and a reply that stops short is a failed reply.
+// Whatever waits on the line is dropped before each request. A byte the
+// reader leaves unacknowledged after all its sends ends the request, and a
+// reply that stops short is a failed reply; either marks the reader lost.
 namespace kbProtocol {
-// Up to 99 sends, but ten in a row without any answer mean the reader is gone.
+// Each host byte is sent up to 99 times, each followed by one read for 0xFA.
 constexpr int ackTries = 99;
-constexpr int silentTries = 10;
+// The identify answer's first byte, 0xD6, is looked for in this many reads
+// (a read that times out counts): a reader may take that long to start.
+constexpr int identifyFirstReads = 9;
 // The reply to a block write may come once the block is stored: the first
 // reply byte is given this many reads (about 250 ms of 20 ms time-outs).
 constexpr int writeReplyPatienceReads = 13;
@@ -132,22 +143,31 @@ public:
     virtual int Read(std::uint8_t& value) = 0;
     // Drops the bytes already received, without waiting.
     virtual void Discard() {}
+    // The last failed Write was refused because no device took the byte (the
+    // controller gave up on it), not because the stream broke.
+    virtual bool WriteRefused() const { return false; }
 };
 
 // A keyboard-port driver made of our own protocol over a byte stream. A
-// request whose operation cannot be carried out returns no bytes; the call
-// fails only for a malformed request or a broken stream. After a block write
-// the reader is left 200 ms to store the block before the next request.
+// request whose operation cannot be carried out returns no bytes; so does
+// one whose byte no device took. The call fails only for a malformed
+// request or a broken stream; with a reopen function, a stream that broke
+// (the device went away) is opened again at the next request. After a block
+// write the reader is left 200 ms to store the block before the next request.
 class KbLineDriver : public IKbDriver {
 public:
     static constexpr int blockStoreWaitMs = 200;
+    using Reopen = std::function<std::unique_ptr<IKbByteStream>()>;
 
     // sleeper, when given, must outlive the driver; else the program's sleeper waits.
-    explicit KbLineDriver(std::unique_ptr<IKbByteStream> stream, ISleeper* sleeper = nullptr);
+    explicit KbLineDriver(std::unique_ptr<IKbByteStream> stream, ISleeper* sleeper = nullptr, Reopen reopen = {});
     bool Control(std::uint32_t code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
                  std::size_t outLength, std::uint32_t& returned) override;
+    bool ReaderLost() const override { return m_readerLost; }
 
 private:
     std::unique_ptr<IKbByteStream> m_stream;
     ISleeper* m_sleeper;
+    Reopen m_reopen;
+    bool m_readerLost = false;
 };

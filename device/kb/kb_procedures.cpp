@@ -85,11 +85,12 @@ void WriteOverPS2(TransferContext& ctx)
     }
     CKBIO& kb = *ctx.kb;
     ctx.host.SetBusyNotice(msg::ps2Writing);
-    // Every block is sent even after one failed, so the reader holds as much
-    // of the template as it took; the outcome then says that it failed.
-    bool allWritten = WriteBlock(ctx, kb, 61, ctx.doc.image.data());
-    allWritten = WriteBlock(ctx, kb, 62, ctx.doc.image.data() + kbBlockSize) && allWritten;
-    allWritten = WriteBlock(ctx, kb, 63, ctx.doc.imageTrailer.data()) && allWritten;
+    // The first block that fails ends the write: nothing more is sent to a
+    // reader that may still be inside that block's frame, where further
+    // requests would land as data.
+    const bool allWritten = WriteBlock(ctx, kb, 61, ctx.doc.image.data())
+                            && WriteBlock(ctx, kb, 62, ctx.doc.image.data() + kbBlockSize)
+                            && WriteBlock(ctx, kb, 63, ctx.doc.imageTrailer.data());
     ctx.sink.ShowMessage(allWritten ? msg::writingOk : msg::writingError);
     ctx.host.SetBusyNotice({});
     ctx.host.Redraw();
@@ -107,8 +108,12 @@ void ReadOverPS2(TransferContext& ctx)
     for (int i = 0; i < 2; ++i) {
         const std::uint8_t block = imageBlocks[i];
         bool ok = false;
-        for (int t = 0; t < readTries && !ok; ++t)
+        // A wrong answer is tried again; a reader that stopped answering is not.
+        for (int t = 0; t < readTries && !ok; ++t) {
             ok = ReadBlock(ctx, kb, block);
+            if (!ok && kb.ReaderLost())
+                break;
+        }
         if (!ok) {
             char text[64];
             std::snprintf(text, sizeof text, msg::ps2ReadErrorFormat, block);

@@ -7,16 +7,22 @@ namespace kbProtocol {
 namespace {
 
 constexpr int identifyAttempts = 9;
-constexpr int identifyFirstTries = 9;
 constexpr int blockReplyBytes = 66;  // 32 data bytes and the check byte, as nibble bytes
 constexpr int writeReplyBytes = 3;
+
+// A request ends here because the reader stopped answering.
+bool Lost(IKbLine& line)
+{
+    line.readerLost = true;
+    return false;
+}
 
 // count bytes from the reader into out; false as soon as one does not come.
 bool ReadReply(IKbLine& line, std::uint8_t* out, int count)
 {
     for (int i = 0; i < count; ++i)
         if (!line.Read(out[i]))
-            return false;
+            return Lost(line);
     return true;
 }
 
@@ -28,6 +34,7 @@ std::uint8_t NibblePair(const std::uint8_t* bytes)
 
 int NoReader(IKbLine& line)
 {
+    Lost(line);
     line.Discard();
     return 1;
 }
@@ -47,20 +54,22 @@ bool SendNibbles(IKbLine& line, std::uint8_t value)
            && SendWithAck(line, static_cast<std::uint8_t>(kbByte::nibbleBase + (value >> 4)));
 }
 
-// One identify answer: 0xD6 within nine bytes, then ten nibble bytes.
+// One identify answer: 0xD6 within nine reads (a time-out reads as 0), then
+// ten nibble bytes.
 bool TakeIdentity(IKbLine& line, KbIdentity& identity)
 {
     std::uint8_t first = 0;
-    for (int i = 0; i < identifyFirstTries && first != kbByte::identifyFirst; ++i)
-        if (!line.Read(first))
-            return false;
+    for (int i = 0; i < identifyFirstReads && first != kbByte::identifyFirst; ++i)
+        first = line.ReadData();
+    if (first != kbByte::identifyFirst)
+        return false;
     std::uint8_t nibbles[10];
     if (!ReadReply(line, nibbles, 10))
         return false;
     std::uint8_t answer[5];
     for (int i = 0; i < 5; ++i)
         answer[i] = NibblePair(nibbles + 2 * i);
-    if (first != kbByte::identifyFirst || answer[0] != 0xAA || answer[1] != 0x5A || answer[2] != 0xFF
+    if (answer[0] != 0xAA || answer[1] != 0x5A || answer[2] != 0xFF
         || answer[3] != 0x55 || answer[4] < 0x01 || answer[4] > 0xFA)
         return false;
     identity[0] = first;
@@ -72,19 +81,17 @@ bool TakeIdentity(IKbLine& line, KbIdentity& identity)
 
 bool SendWithAck(IKbLine& line, std::uint8_t value)
 {
-    int silent = 0;
-    for (int i = 0; i < ackTries && silent < silentTries; ++i) {
+    for (int i = 0; i < ackTries; ++i) {
         std::uint8_t answer = 0;
-        const bool answered = line.WriteData(value) && line.Read(answer);
-        if (answered && answer == kbByte::ack)
+        if (line.WriteData(value) && line.Read(answer) && answer == kbByte::ack)
             return true;
-        silent = answered ? 0 : silent + 1;
     }
-    return false;
+    return Lost(line);
 }
 
 int DetectReader(IKbLine& line, KbIdentity& identity)
 {
+    line.readerLost = false;
     line.Discard();
     if (!SendWithAck(line, kbByte::identify))
         return NoReader(line);
@@ -131,7 +138,9 @@ bool WriteMemoryBlock(IKbLine& line, std::uint8_t block, const KbBlockBuffer& bu
     bool first = false;
     for (int i = 0; i < writeReplyPatienceReads && !first; ++i)
         first = line.Read(reply[0]);
-    if (!first || !ReadReply(line, reply + 1, writeReplyBytes - 1))
+    if (!first)
+        return Lost(line);
+    if (!ReadReply(line, reply + 1, writeReplyBytes - 1))
         return false;
     return (reply[0] | reply[1] | reply[2]) == kbByte::writeReplyOr;
 }
@@ -140,36 +149,44 @@ bool WriteMemoryBlock(IKbLine& line, std::uint8_t block, const KbBlockBuffer& bu
 
 namespace {
 
-// The byte stream as a keyboard line: a time-out reads as 0, and a broken
-// stream is remembered so that the request can fail as a whole.
+// The byte stream as a keyboard line: a time-out reads as 0; a broken stream
+// is remembered so that the request can fail as a whole, and a refused byte
+// so that it ends as one without a reader.
 class StreamLine : public IKbLine {
 public:
     explicit StreamLine(IKbByteStream& stream) : m_stream(stream) {}
+    bool WriteData(std::uint8_t value) override
+    {
+        if (broken || refused)
+            return false;
+        if (!m_stream.Write(value)) {
+            // No device took the byte: the request ends as one without a
+            // reader, at once (every further try would cost the
+            // controller's own wait again).
+            if (m_stream.WriteRefused())
+                refused = true;
+            else
+                broken = true;
+            return false;
+        }
+        return true;
+    }
     bool Read(std::uint8_t& value) override
     {
-        if (broken)
+        if (broken || refused)
             return false;
         const int got = m_stream.Read(value);
         if (got < 0)
             broken = true;
         return got > 0;
     }
-    bool WriteData(std::uint8_t value) override
-    {
-        if (broken)
-            return false;
-        if (!m_stream.Write(value)) {
-            broken = true;
-            return false;
-        }
-        return true;
-    }
     void Discard() override
     {
-        if (!broken)
+        if (!broken && !refused)
             m_stream.Discard();
     }
     bool broken = false;
+    bool refused = false;
 
 private:
     IKbByteStream& m_stream;
@@ -177,8 +194,8 @@ private:
 
 }  // namespace
 
-KbLineDriver::KbLineDriver(std::unique_ptr<IKbByteStream> stream, ISleeper* sleeper)
-    : m_stream(std::move(stream)), m_sleeper(sleeper)
+KbLineDriver::KbLineDriver(std::unique_ptr<IKbByteStream> stream, ISleeper* sleeper, Reopen reopen)
+    : m_stream(std::move(stream)), m_sleeper(sleeper), m_reopen(std::move(reopen))
 {
 }
 
@@ -186,8 +203,13 @@ bool KbLineDriver::Control(std::uint32_t code, const std::uint8_t* in, std::size
                            std::size_t outLength, std::uint32_t& returned)
 {
     returned = 0;
-    if (code != kbDriver::controlCode || !m_stream || !in || !out || inLength < kbDriver::blockSize
+    m_readerLost = false;
+    if (code != kbDriver::controlCode || !in || !out || inLength < kbDriver::blockSize
         || outLength < kbDriver::blockSize)
+        return false;
+    if (!m_stream && m_reopen)
+        m_stream = m_reopen();
+    if (!m_stream)
         return false;
     StreamLine line(*m_stream);
     KbIdentity identity{};
@@ -210,14 +232,20 @@ bool KbLineDriver::Control(std::uint32_t code, const std::uint8_t* in, std::size
         done = kbProtocol::WriteMemoryBlock(line, block, buffer, identity);
         // A reader busy storing the block would answer the next request
         // late and put the byte stream out of step.
-        if (!line.broken)
+        if (!line.broken && !line.refused)
             (m_sleeper ? *m_sleeper : DefaultSleeper()).Sleep(blockStoreWaitMs);
         break;
     default:
         return false;
     }
-    if (line.broken)
+    m_readerLost = line.readerLost;
+    if (line.broken) {
+        // The device went away (or failed): with a way to open it again,
+        // that is tried at the next request.
+        if (m_reopen)
+            m_stream.reset();
         return false;
+    }
     if (done)
         returned = static_cast<std::uint32_t>(kbDriver::blockSize);
     return true;

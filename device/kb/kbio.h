@@ -52,6 +52,13 @@ public:
     bool ReadMemoryBlockByDriver(std::uint8_t block);
     bool WriteMemoryBlockByDriver(std::uint8_t block);
 
+    // The last request, by either access, ended because the reader stopped
+    // answering: a command asks nothing more of it.
+    bool ReaderLost() const
+    {
+        return m_platformId == kbPlatformDriver ? m_driver && m_driver->ReaderLost() : m_line.readerLost;
+    }
+
     KbIdentity identity{};
     KbBlockBuffer blockBuffer{};
 

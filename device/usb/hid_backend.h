@@ -11,6 +11,7 @@
 
 // One entry of the system's list. A composite device's interface may be
 // listed once for each of its top-level usages, with the same path.
+// Identifiers 0:0 mean the list could not read them.
 struct HidInterfaceInfo {
     std::string path;
     std::uint16_t vendorId = 0;
@@ -40,6 +41,9 @@ public:
     // return. The number of bytes delivered (report number included), or -1
     // when the request was refused.
     virtual int GetFeature(std::uint8_t* report, std::size_t length) = 0;
+    // The length of the collection's feature reports, report number
+    // included, or -1 where the system cannot tell.
+    virtual int FeatureReportLength() { return -1; }
 };
 
 class IHidBackend {

@@ -1,8 +1,11 @@
 // The system's HID interfaces on Windows: the device set-up calls list the
 // interfaces of the HID class, the HID class driver answers for each one.
-// An interface is listed with what it says when opened without access
-// (which even a keyboard the system holds allows); the reader is opened for
-// reading and writing, as feature reports need.
+// An interface is listed with its attributes only, read through a handle
+// without access (which even a keyboard the system holds allows): a string
+// query has no time-out, and one sleeping device would hold up every
+// search. An interface is opened for reading and writing, or, where Windows
+// keeps the collection for itself, without access, which feature reports
+// also work on.
 #include <windows.h>
 
 #include <setupapi.h>
@@ -13,14 +16,13 @@ extern "C" {
 
 #include <vector>
 
+#include "device/usb/hid_access.h"
 #include "device/usb/hid_backend.h"
 #include "model/win_error.h"
 
 namespace {
 
 constexpr ULONG stringBytes = 256;  // 128 UTF-16 units
-
-std::string LastErrorText() { return WindowsErrorText(GetLastError()); }
 
 HANDLE OpenPath(const std::string& path, DWORD access)
 {
@@ -66,6 +68,18 @@ public:
     {
         return HidD_GetFeature(m_handle, report, static_cast<ULONG>(length)) ? static_cast<int>(length) : -1;
     }
+    // The class driver takes and gives only feature reports of exactly this
+    // length: shorter ones fail, longer ones are cut.
+    int FeatureReportLength() override
+    {
+        PHIDP_PREPARSED_DATA data = nullptr;
+        if (!HidD_GetPreparsedData(m_handle, &data))
+            return -1;
+        HIDP_CAPS caps{};
+        const bool ok = HidP_GetCaps(data, &caps) == HIDP_STATUS_SUCCESS;
+        HidD_FreePreparsedData(data);
+        return ok ? caps.FeatureReportByteLength : -1;
+    }
 
 private:
     HANDLE m_handle;
@@ -104,8 +118,6 @@ public:
                     info.productId = attributes.productId;
                     info.versionNumber = attributes.versionNumber;
                 }
-                device.GetManufacturerString(info.manufacturer);
-                device.GetProductString(info.product);
             }
             out.push_back(std::move(info));
         }
@@ -115,14 +127,28 @@ public:
 
     std::unique_ptr<IHidDevice> Open(const std::string& path, std::string* why) override
     {
-        HANDLE handle = OpenPath(path, GENERIC_READ | GENERIC_WRITE);
-        if (handle == INVALID_HANDLE_VALUE) {
+        unsigned long error = 0;
+        bool noAccess = false;
+        HANDLE handle = static_cast<HANDLE>(OpenHidInterface(m_calls, path, error, noAccess));
+        if (!handle) {
             if (why)
-                *why = LastErrorText();
+                *why = WindowsErrorText(error);
             return nullptr;
         }
         return std::make_unique<Win32HidDevice>(handle);
     }
+
+private:
+    struct Calls : IHidOpenCalls {
+        void* Open(const std::string& path, bool readWrite, unsigned long& error) override
+        {
+            HANDLE handle = OpenPath(path, readWrite ? GENERIC_READ | GENERIC_WRITE : 0);
+            if (handle != INVALID_HANDLE_VALUE)
+                return handle;
+            error = GetLastError();
+            return nullptr;
+        }
+    } m_calls;
 };
 
 }  // namespace

@@ -70,32 +70,59 @@ CUSBport::~CUSBport() { CloseDevice(); }
 bool CUSBport::FindDevice()
 {
     CloseDevice();
+    devicePath.clear();
+    m_candidates.clear();
+    m_nextCandidate = 0;
+    m_opened = 0;
     std::vector<HidInterfaceInfo> interfaces;
     if (!m_backend.Enumerate(interfaces))
         return false;
     // The system lists a composite device's interface once per top-level
-    // usage; each path is tried once and counts once.
-    std::set<std::string> tried;
+    // usage; each path is tried once. What the list shows with other
+    // identifiers is not the reader and is not opened, so a desktop with
+    // many HID collections before it does not use up the search.
+    std::set<std::string> seen;
     for (const HidInterfaceInfo& info : interfaces) {
-        if (static_cast<int>(tried.size()) >= searchLimit)
-            break;
-        const std::string& path = info.path;
-        if (!tried.insert(path).second)
+        if (!seen.insert(info.path).second)
             continue;
+        const bool unlisted = info.vendorId == 0 && info.productId == 0;
+        if (unlisted || (info.vendorId == wantedVendorId && info.productId == wantedProductId))
+            m_candidates.push_back(info.path);
+        else if (TraceOn())
+            Trace("USB: " + info.path + ": skipped, listed as " + UsbIdText(info.vendorId) + ":"
+                  + UsbIdText(info.productId));
+    }
+    return NextDevice();
+}
+
+bool CUSBport::NextDevice()
+{
+    CloseDevice();
+    while (m_nextCandidate < m_candidates.size()) {
+        const std::string& path = m_candidates[m_nextCandidate++];
+        if (m_opened >= searchLimit) {
+            Trace("USB: " + path + ": skipped, " + std::to_string(searchLimit) + " interfaces opened already");
+            continue;
+        }
+        ++m_opened;
         std::string why;
         std::unique_ptr<IHidDevice> device = m_backend.Open(path, &why);
-        // An interface the system keeps to itself (keyboards, mice) is
-        // skipped; the reader may come after it.
         if (!device) {
             Trace("USB: " + path + ": skipped, cannot be opened (" + why + ")");
             continue;
         }
-        const bool match = CheckDevice(*device);
-        device.reset();
-        if (match) {
-            devicePath = path.substr(0, 255);
-            return true;
+        if (!CheckDevice(*device))
+            continue;
+        // The class driver takes feature reports only of the collection's
+        // own length: another length is another collection of the device.
+        const int length = device->FeatureReportLength();
+        if (length >= 0 && length != reportLength) {
+            Trace("USB: " + path + ": skipped, its feature reports are " + std::to_string(length) + " bytes, not "
+                  + std::to_string(reportLength));
+            continue;
         }
+        devicePath = path.substr(0, 255);
+        return true;
     }
     return false;
 }
@@ -150,9 +177,23 @@ bool CUSBport::SendCommand(std::uint8_t code)
     return m_device->SetFeature(report, reportLength);
 }
 
+bool CUSBport::StartSequence(std::uint8_t code)
+{
+    if (SendCommand(code))
+        return true;
+    if (!m_device)
+        return false;
+    while (NextDevice()) {
+        Trace("USB: the first report was refused; trying " + devicePath);
+        if (OpenDevice() && SendCommand(code))
+            return true;
+    }
+    return false;
+}
+
 bool CUSBport::WriteImage(ISleeper& sleeper)
 {
-    if (!SendCommand(writeCode))
+    if (!StartSequence(writeCode))
         return false;
     for (int k = 0; k < writeLength / 7; ++k) {
         std::uint8_t report[reportLength] = {0x00, dataMark};
@@ -170,7 +211,7 @@ bool CUSBport::WriteImage(ISleeper& sleeper)
 
 bool CUSBport::ReadImage(ISleeper& sleeper)
 {
-    if (!SendCommand(readCode))
+    if (!StartSequence(readCode))
         return false;
     sleeper.Sleep(100);
     CheckHIDParam();

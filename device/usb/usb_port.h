@@ -29,7 +29,7 @@ struct HidListing {
 };
 
 // Every HID interface the system shows, each path once, in the system's
-// order; each is opened to read it as the search would. False when the
+// order; each is opened to read its names and attributes. False when the
 // system could not list them.
 bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out);
 
@@ -39,7 +39,7 @@ public:
     static constexpr int reportBufferSize = 150;
     static constexpr int writeLength = 98;  // 14 data reports of 7 bytes
     static constexpr int readLength = 72;   // 9 read reports of 8 bytes
-    static constexpr int searchLimit = 20;  // distinct interface paths
+    static constexpr int searchLimit = 20;  // interfaces opened by one search
     static constexpr std::uint8_t readCode = 0xE6;
     static constexpr std::uint8_t writeCode = 0xE7;
     static constexpr std::uint8_t endCode = 0xE8;
@@ -54,7 +54,14 @@ public:
     IHidBackend& Backend() { return m_backend; }
     CUSBport& operator=(const CUSBport&) = delete;
 
+    // Looks for the reader: only interfaces listed with the wanted
+    // identifiers (or listed without any) are opened and checked, each path
+    // once, at most searchLimit of them. devicePath is the first that is
+    // the reader; the rest stay candidates for NextDevice.
     bool FindDevice();
+    // Goes on with the search after devicePath (a composite device lists
+    // the reader's identifiers on more than one interface); closed.
+    bool NextDevice();
     bool OpenDevice();
     void CloseDevice();
     bool IsOpen() const { return m_device != nullptr; }
@@ -74,7 +81,13 @@ public:
 
 private:
     bool CheckDevice(IHidDevice& device);
+    // The command report that starts a sequence; when the open interface
+    // refuses it, the next interface with the wanted identifiers is tried.
+    bool StartSequence(std::uint8_t code);
 
     IHidBackend& m_backend;
     std::unique_ptr<IHidDevice> m_device;
+    std::vector<std::string> m_candidates;  // paths still to be tried, in order
+    std::size_t m_nextCandidate = 0;
+    int m_opened = 0;
 };

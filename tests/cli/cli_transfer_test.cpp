@@ -64,7 +64,7 @@ TEST_F(CliTransferTest, BadArguments)
     EXPECT_EQ(Cli("write " + Path("a.mtl")).code, 2);                      // no port
     EXPECT_EQ(Cli("write --port COM1").code, 2);                            // no file
     EXPECT_EQ(Cli("read --port COM1").code, 2);                             // no output
-    EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port COM9").code, 2);      // no such port
+    EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port COM256").code, 2);    // no such port
     EXPECT_EQ(Cli("write " + Path("short.mtl") + " --port COM1 --simulate").code, 1);  // missing file
 }
 

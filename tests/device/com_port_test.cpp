@@ -20,7 +20,7 @@ namespace {
 std::string Usual(int n)
 {
 #ifdef _WIN32
-    return "COM" + std::to_string(n);
+    return "\\\\.\\COM" + std::to_string(n);
 #else
     return "/dev/ttyS" + std::to_string(n - 1);
 #endif

@@ -6,10 +6,14 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <filesystem>
+#include <fstream>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "device/kb/kb_serio.h"
+#include "tests/scratch_dir.h"
 #endif
 #include "device/kb/kbio.h"
 #include "sim/kb_reader.h"
@@ -340,7 +344,104 @@ TEST(KbLineDriver, SilentReaderAndBrokenStream)
     EXPECT_FALSE(rig.driver->Control(kbDriver::controlCode, rig.in, 40, rig.out, 48, returned));
 }
 
+// A byte no device took ends the request at once as one without a reader;
+// a stream that broke is opened again at the next request.
+TEST(KbLineDriver, RefusedByteMeansNoReaderAndABrokenStreamIsReopened)
+{
+    struct RefusingStream : SimKbStream {
+        using SimKbStream::SimKbStream;
+        bool Write(std::uint8_t) override
+        {
+            ++writes;
+            return false;
+        }
+        bool WriteRefused() const override { return true; }
+        int writes = 0;
+    };
+    SimReaderMemory memory;
+    SimKbReader reader{memory};
+    auto refusing = std::make_unique<RefusingStream>(reader);
+    RefusingStream* stream = refusing.get();
+    RecordingSleeper sleeper;
+    int reopens = 0;
+    KbLineDriver driver(std::move(refusing), &sleeper, [&]() -> std::unique_ptr<IKbByteStream> {
+        ++reopens;
+        return std::make_unique<SimKbStream>(reader);
+    });
+    std::uint8_t in[48] = {}, out[48] = {};
+    std::uint32_t returned = 99;
+    in[kbDriver::operationByte] = kbDriver::opWrite;
+    in[kbDriver::blockNumberByte] = 61;
+    EXPECT_TRUE(driver.Control(kbDriver::controlCode, in, 48, out, 48, returned));
+    EXPECT_EQ(returned, 0u);
+    EXPECT_TRUE(driver.ReaderLost());
+    EXPECT_EQ(stream->writes, 1) << "one refused byte is enough";
+    EXPECT_TRUE(sleeper.waits.empty()) << "no block was stored";
+    EXPECT_EQ(reopens, 0);
+
+    // The device went away: that call fails as a broken driver, the next
+    // one works on the device opened again.
+    StreamRig rig;
+    auto breaking = std::make_unique<SimKbStream>(rig.reader);
+    breaking->breakAfterWrites = 0;
+    rig.driver = std::make_unique<KbLineDriver>(std::move(breaking), &rig.sleeper, [&]() -> std::unique_ptr<IKbByteStream> {
+        ++reopens;
+        return std::make_unique<SimKbStream>(rig.reader);
+    });
+    bool ok = true;
+    EXPECT_EQ(rig.Request(kbDriver::opIdentify, 0, ok), 0u);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(rig.Request(kbDriver::opIdentify, 0, ok), 48u);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(reopens, 1);
+}
+
 #ifndef _WIN32
+// serio_rawN counts up at every bind: the node bound to the keyboard port
+// comes from sysfs, else the lowest-numbered node, else serio_raw0.
+TEST(KbSerioStream, FindsTheNodeBoundToTheKeyboardPortAndLocksIt)
+{
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        std::vector<const char*> sysfs, dev;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"rebound: sysfs names it", {"serio_raw3"}, {"serio_raw0", "serio_raw3"}, "serio_raw3"},
+        {"no sysfs: lowest number, not the first name", {}, {"serio_raw10", "serio_raw2", "serio_rawx"}, "serio_raw2"},
+        {"several in sysfs: lowest", {"serio_raw12", "serio_raw4"}, {}, "serio_raw4"},
+        {"nothing at all", {}, {"ttyS0"}, "serio_raw0"},
+    };
+    for (const Case& c : cases) {
+        const fs::path root = fs::temp_directory_path() / ("tovask-serio-" + std::to_string(::getpid()));
+        const fs::path misc = root / "sys/bus/serio/devices/serio0/misc";
+        fs::create_directories(misc);
+        fs::create_directories(root / "dev");
+        for (const char* n : c.sysfs)
+            fs::create_directories(misc / n);
+        for (const char* n : c.dev)
+            std::ofstream(root / "dev" / n).put('x');
+        EXPECT_EQ(FindSerioRawDevice((root / "sys").string(), (root / "dev").string()),
+                  (root / "dev" / c.want).string())
+            << c.name;
+        if (c.dev.empty()) {
+            RemoveScratch(root);
+            continue;
+        }
+        // A second opener of the same device is kept out.
+        const std::string first = (root / "dev" / c.dev.front()).string();
+        auto held = SerioStream::Open(first);
+        ASSERT_NE(held, nullptr) << c.name;
+        std::string error;
+        EXPECT_EQ(SerioStream::Open(first, &error), nullptr) << c.name;
+        EXPECT_EQ(error, "in use by another program") << c.name;
+        held.reset();
+        EXPECT_NE(SerioStream::Open(first), nullptr) << c.name;
+        RemoveScratch(root);
+    }
+}
+
 TEST(KbSerioStream, BytesBothWaysTimeoutAndHangUp)
 {
     int fds[2];

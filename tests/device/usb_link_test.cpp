@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "device/usb/hid_access.h"
 #include "device/usb/usb_port.h"
 #include "device/transfer.h"
 #include "sim/usb_reader.h"
@@ -17,13 +18,14 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint16_t vid = 0x1209;
 constexpr std::uint16_t pid = 0x0001;
 
-SimHidInterface OtherInterface(const std::string& path, bool openable)
+SimHidInterface OtherInterface(const std::string& path, bool openable, bool listedWithoutIds = false)
 {
     SimHidInterface i;
     i.path = path;
     i.vendorId = 0x046D;
     i.productId = 0xC31C;
     i.openable = openable;
+    i.listedWithoutIds = listedWithoutIds;
     return i;
 }
 
@@ -151,22 +153,28 @@ TEST(UsbLink, SearchSkipsInterfacesThatCannotBeOpened)
     EXPECT_EQ(rig.reader.openNow, 0);
 }
 
-TEST(UsbLink, SearchFailsWithoutReaderOrPastTwentyInterfaces)
+// Interfaces listed with other identifiers are never opened and do not count;
+// the limit of 20 counts interfaces opened (those listed without identifiers).
+TEST(UsbLink, SearchOpensOnlyWhatMayBeTheReaderAndAtMostTwenty)
 {
     UsbRig rig;
     auto readerInterface = rig.reader.interfaces.front();
-    rig.reader.interfaces.clear();
-    for (int i = 0; i < 25; ++i)
-        rig.reader.interfaces.push_back(OtherInterface("hid" + std::to_string(i), true));
-    EXPECT_FALSE(rig.usb.FindDevice());
-    EXPECT_EQ(rig.reader.opens, 20);
-    EXPECT_EQ(rig.reader.openNow, 0);
+    for (bool unlisted : {false, true}) {
+        SCOPED_TRACE(unlisted ? "listed without identifiers" : "listed with other identifiers");
+        rig.reader.interfaces.clear();
+        rig.reader.opens = 0;
+        for (int i = 0; i < 25; ++i)
+            rig.reader.interfaces.push_back(OtherInterface("hid" + std::to_string(i), true, unlisted));
+        EXPECT_FALSE(rig.usb.FindDevice());
+        EXPECT_EQ(rig.reader.opens, unlisted ? 20 : 0);
+        EXPECT_EQ(rig.reader.openNow, 0);
 
-    // The reader as the 21st interface is beyond the search.
-    rig.reader.interfaces[20] = readerInterface;
-    EXPECT_FALSE(rig.usb.FindDevice());
-    rig.reader.interfaces[19] = readerInterface;
-    EXPECT_TRUE(rig.usb.FindDevice());
+        // The reader as the 21st interface.
+        rig.reader.interfaces[20] = readerInterface;
+        EXPECT_EQ(rig.usb.FindDevice(), !unlisted);
+        rig.reader.interfaces[19] = readerInterface;
+        EXPECT_TRUE(rig.usb.FindDevice());
+    }
 
     rig.reader.enumerateFails = true;
     EXPECT_FALSE(rig.usb.FindDevice());
@@ -202,7 +210,7 @@ TEST(UsbLink, SearchCountsDistinctPaths)
     auto readerInterface = rig.reader.interfaces.front();
     rig.reader.interfaces.clear();
     for (int i = 0; i < 20; ++i)
-        rig.reader.interfaces.push_back(OtherInterface("hid" + std::to_string(i % 7), i % 7 != 3));
+        rig.reader.interfaces.push_back(OtherInterface("hid" + std::to_string(i % 7), i % 7 != 3, true));
     rig.reader.interfaces.push_back(readerInterface);
     EXPECT_TRUE(rig.usb.FindDevice());
     EXPECT_EQ(rig.reader.opens, 6 + 1);  // six openable paths once each, then the reader
@@ -212,8 +220,91 @@ TEST(UsbLink, SearchCountsDistinctPaths)
 
     // Twenty distinct paths before the reader still end the search.
     for (int i = 0; i < 20; ++i)
-        rig.reader.interfaces.insert(rig.reader.interfaces.begin(), OtherInterface("more" + std::to_string(i), true));
+        rig.reader.interfaces.insert(rig.reader.interfaces.begin(),
+                                     OtherInterface("more" + std::to_string(i), true, true));
     EXPECT_FALSE(rig.usb.FindDevice());
+}
+
+// What may sit before the reader on a desktop or in a composite device, and
+// what a write and a read then show.
+TEST(UsbProcedures, CompositeReadersOtherCollectionsAndReportLengths)
+{
+    SimHidInterface sameIds = OtherInterface("sim:reader-keyboard", true);
+    sameIds.vendorId = vid;
+    sameIds.productId = pid;  // not the reader's collection: refuses the reports
+    SimHidInterface shortReports = sameIds;
+    shortReports.path = "sim:reader-short";
+    shortReports.featureReportLength = 8;
+    std::vector<SimHidInterface> desktop;
+    for (int i = 0; i < 30; ++i)
+        desktop.push_back(OtherInterface("hid" + std::to_string(i), i % 2 == 0));
+    struct Case {
+        const char* name;
+        std::vector<SimHidInterface> before;
+        int readerLength;
+        const char* writeMessage;
+        const char* readMessage;
+    };
+    const Case cases[] = {
+        {"an interface with the same identifiers refuses", {sameIds}, 9, msg::writingOk, msg::readingOk},
+        {"a collection with 8-byte reports is skipped", {shortReports}, 9, msg::writingOk, msg::readingOk},
+        {"30 other collections first", desktop, 9, msg::writingOk, msg::readingOk},
+        {"none takes the reports", {sameIds}, 8, msg::usbWritingDone, msg::usbReadingError},
+        {"only the wrong length", {}, 8, msg::noUsbReader, msg::noUsbReader},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UsbRig rig;
+        SimHidInterface reader = rig.reader.interfaces.front();
+        reader.featureReportLength = c.readerLength;
+        rig.reader.interfaces = c.before;
+        rig.reader.interfaces.push_back(reader);
+        WriteOverUSB(rig.ctx);
+        ReadOverUSB(rig.ctx);
+        EXPECT_EQ(rig.sink.messages, (std::vector<std::string>{c.writeMessage, c.readMessage}));
+        EXPECT_EQ(rig.memory.Image() == rig.doc.image, c.writeMessage == msg::writingOk);
+        EXPECT_EQ(rig.reader.openNow, 0);
+        EXPECT_LE(rig.reader.opens, 2 * 6 * 2) << "only what may be the reader is opened";
+    }
+}
+
+TEST(UsbWindowsAccess, KeyboardCollectionsAreOpenedWithoutAccess)
+{
+    struct Calls : IHidOpenCalls {
+        unsigned long readWriteError = 0, noAccessError = 0;
+        std::vector<bool> asked;
+        int handle = 0;
+        void* Open(const std::string&, bool readWrite, unsigned long& error) override
+        {
+            asked.push_back(readWrite);
+            error = readWrite ? readWriteError : noAccessError;
+            return error ? nullptr : &handle;
+        }
+    };
+    struct Case {
+        const char* name;
+        unsigned long readWriteError, noAccessError;
+        bool opened, noAccess;
+        std::vector<bool> asked;
+        unsigned long error;
+    };
+    const Case cases[] = {
+        {"read and write granted", 0, 0, true, false, {true}, 0},
+        {"access denied: opened again without access", 5, 0, true, true, {true, false}, 5},
+        {"denied both ways", 5, 31, false, false, {true, false}, 5},
+        {"not there: no second try", 2, 0, false, false, {true}, 2},
+    };
+    for (const Case& c : cases) {
+        Calls calls;
+        calls.readWriteError = c.readWriteError;
+        calls.noAccessError = c.noAccessError;
+        unsigned long error = 99;
+        bool noAccess = !c.noAccess;
+        EXPECT_EQ(OpenHidInterface(calls, "\\\\?\\hid#vid_1209", error, noAccess) != nullptr, c.opened) << c.name;
+        EXPECT_EQ(noAccess, c.noAccess) << c.name;
+        EXPECT_EQ(calls.asked, c.asked) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+    }
 }
 
 // A get-feature report cut short counts as refused, wherever it comes.
