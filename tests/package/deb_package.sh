@@ -54,6 +54,12 @@ QT_QPA_PLATFORM=offscreen "$root/usr/bin/tovask" --help > "$out/help.txt" || fai
 ms=$(( ($(date +%s%N) - start) / 1000000 ))
 [ "$ms" -lt 1000 ] || fail "tovask --help took $ms ms"
 grep -q "^Usage: tovask" "$out/help.txt" || fail "tovask --help printed no usage"
+# With no display at all: --version still answers, an unknown option is a usage error.
+nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+"${nodisplay[@]}" "$root/usr/bin/tovask" --version | grep -qx "tovask $(dpkg-deb -f "$deb" Version | cut -d- -f1)" ||
+    fail "tovask --version without a display"
+rc=0; "${nodisplay[@]}" "$root/usr/bin/tovask" --no-such-option 2> "$out/usage.txt" || rc=$?
+[ "$rc" -eq 2 ] && grep -q "^Usage: tovask" "$out/usage.txt" || fail "tovask --no-such-option: exit $rc"
 "$root/usr/bin/tovask-cli" --help | grep -q "^Usage: tovask-cli"
 if ldd "$root/usr/bin/tovask-cli" | grep -q -i qt; then
     fail "tovask-cli links Qt"
