@@ -35,6 +35,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Tovask");
     QApplication::setApplicationVersion(TOVASK_VERSION);
     QApplication::setWindowIcon(QIcon(":/icons/tovask-48.png"));
+    // Ties the windows to the installed desktop entry (its icon and name on Wayland).
+    QGuiApplication::setDesktopFileName("io.github.tovask.Tovask");
     const bool simulate = options.simulate;
     const SimFaultSwitch fault = options.fault;
 
