@@ -38,7 +38,7 @@ desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "deskto
 
 # Both manual pages render, each with its environment section; the tool's has every verb's help.
 for page in tovask tovask-cli; do
-    MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" > "$out/$page.txt" 2> "$out/$page.err" ||
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" > "$out/$page.txt" 2> "$out/$page.err" ||
         { cat "$out/$page.err"; fail "man -l $page.1.gz failed"; }
     [ ! -s "$out/$page.err" ] || { cat "$out/$page.err"; fail "man -l $page.1.gz warned"; }
     for word in "TOVASK_COMn" TOVASK_KBPORT TOVASK_USB_VID "$("$root/usr/bin/$page" --version)"; do
