@@ -35,6 +35,12 @@ fi
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" > "$out/appstream.log" 2>&1 ||
     { cat "$out/appstream.log"; fail "appstreamcli validate failed"; }
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop-file-validate failed"
+# The changelogs and the metainfo name the package's version.
+version=$(dpkg-deb -f "$deb" Version)
+zcat "$root/usr/share/doc/tovask/changelog.Debian.gz" | head -n1 | grep -q "^tovask ($version) " ||
+    fail "changelog.Debian.gz does not start with $version"
+grep -q "<release version=\"${version%-*}\" date=" "$root/usr/share/metainfo/$id.metainfo.xml" ||
+    fail "the metainfo has no release ${version%-*}"
 
 # Both manual pages render, each with its environment section; the tool's has every verb's help.
 for page in tovask tovask-cli; do
@@ -56,7 +62,7 @@ ms=$(( ($(date +%s%N) - start) / 1000000 ))
 grep -q "^Usage: tovask" "$out/help.txt" || fail "tovask --help printed no usage"
 # With no display at all: --version still answers, an unknown option is a usage error.
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
-"${nodisplay[@]}" "$root/usr/bin/tovask" --version | grep -qx "tovask $(dpkg-deb -f "$deb" Version | cut -d- -f1)" ||
+"${nodisplay[@]}" "$root/usr/bin/tovask" --version | grep -qx "tovask ${version%-*}" ||
     fail "tovask --version without a display"
 rc=0; "${nodisplay[@]}" "$root/usr/bin/tovask" --no-such-option 2> "$out/usage.txt" || rc=$?
 [ "$rc" -eq 2 ] && grep -q "^Usage: tovask" "$out/usage.txt" || fail "tovask --no-such-option: exit $rc"
