@@ -1,9 +1,11 @@
 // tovask: the template editor.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/reader_settings.h"
 #include "app/set_port_dialog.h"
@@ -12,29 +14,31 @@
 #include "view/message_box_sink.h"
 #include "view/tovask_view.h"
 #include "device/transfer.h"
+#include "tovask_version.h"
 
 int main(int argc, char** argv)
 {
+    // The arguments are read before the window system is: --help, --version and
+    // a usage error answer without a display.
+    EditorOptions options;
+    {
+        QCoreApplication core(argc, argv);
+        const CommandLineOutcome parsed = ParseEditorCommandLine(QCoreApplication::arguments().mid(1), options);
+        std::fputs(qPrintable(parsed.out), stdout);
+        std::fputs(qPrintable(parsed.err), stderr);
+        if (parsed.exitCode >= 0)
+            return parsed.exitCode;
+    }
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Corvane ZT40 Utility");
     QApplication::setApplicationName("Tovask");
+    QApplication::setApplicationVersion(TOVASK_VERSION);
     QApplication::setWindowIcon(QIcon(":/icons/tovask-48.png"));
-
-    QStringList files;
-    bool simulate = false;
-    SimFaultSwitch fault;
-    for (const QString& arg : QApplication::arguments().mid(1)) {
-        if (arg == "--simulate")
-            simulate = true;
-        else if (arg.startsWith("--fault=")) {
-            if (!ParseSimFault(arg.mid(8).toStdString(), fault)) {
-                std::fprintf(stderr, "tovask: unknown fault '%s': use %s\n", qPrintable(arg.mid(8)), SimFaultNames());
-                return 2;
-            }
-        }
-        else if (!arg.startsWith("--"))
-            files << arg;
-    }
+    // Ties the windows to the installed desktop entry (its icon and name on Wayland).
+    QGuiApplication::setDesktopFileName("io.github.tovask.Tovask");
+    const bool simulate = options.simulate;
+    const SimFaultSwitch fault = options.fault;
 
     // The link is chosen once per run, before any other window; cancelling ends the program.
     CSetPort choice;
@@ -62,7 +66,7 @@ int main(int argc, char** argv)
     CMainFrame frame;
     frame.View().SetLinks(&links);
     frame.StartView(portKind);
-    if (!files.isEmpty() && !frame.OpenFile(files.first()))
+    if (!options.file.isEmpty() && !frame.OpenFile(options.file))
         return 1;
     frame.show();
     return app.exec();

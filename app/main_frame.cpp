@@ -34,6 +34,7 @@
 #include "view/message_box_sink.h"
 #include "view/form_metrics.h"
 #include "view/tovask_view.h"
+#include "tovask_version.h"
 
 namespace {
 const char* const kLockNames[3] = {"CAP", "NUM", "SCRL"};
@@ -46,7 +47,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     auto* icon = new QLabel(this);
     icon->setPixmap(QPixmap(":/icons/tovask-32.png"));
     icon->setGeometry(QRect(DialogUnitRect(11, 17, 21, 21).topLeft(), QSize(32, 32)));
-    auto* text = new QLabel("Tovask Version 1.0.6.3", this);
+    auto* text = new QLabel("Tovask Version " TOVASK_VERSION, this);
     text->setGeometry(DialogUnitRect(40, 10, 90, 10));
     auto* ok = new QPushButton("OK", this);
     ok->setGeometry(DialogUnitRect(135, 7, 50, 14));

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "device/trace.h"
+#include "tovask_version.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv)
         return exitOk;
     }
     if (verb == "--version") {
-        std::cout << "tovask-cli 1.0.6.3\n";
+        std::cout << "tovask-cli " TOVASK_VERSION "\n";
         return exitOk;
     }
     if (verb == "new")

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer programs with clang (build-fuzz/) and runs each target
+# Builds the libFuzzer programs with clang (build-fuzz/), and only them, and runs each target
 # for SECONDS (default 300) over a working copy of its seed corpus in
 # build-fuzz/corpus/. Prints each target's executions. A finding stops the
 # run with the fuzzer's report and the input that caused it.
@@ -13,7 +13,7 @@ TARGETS=("$@")
 [ ${#TARGETS[@]} -eq 0 ] && TARGETS=(template_file escape_text com_reply kb_answers usb_readback)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVASK_FUZZ=ON \
   -DTOVASK_BUILD_GUI=OFF -DTOVASK_BUILD_TESTS=OFF -DTOVASK_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)"
+cmake --build build-fuzz -j"$(nproc)" --target "${TARGETS[@]/#/fuzz-}"
 for t in "${TARGETS[@]}"; do
   work=build-fuzz/corpus/$t
   mkdir -p "$work"

@@ -389,11 +389,14 @@ TEST(UsbIds, UdevRuleNamesThePair)
 {
     const std::string rule = UdevRuleText({0x0C2E, 0x0720});
     EXPECT_NE(rule.find("KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\", MODE=\"0660\", "
-                        "TAG+=\"uaccess\""),
+                        "GROUP=\"plugdev\", TAG+=\"uaccess\""),
               std::string::npos)
         << rule;
     EXPECT_EQ(rule.find('@'), std::string::npos);
-    EXPECT_NE(rule.find("serio_raw"), std::string::npos);
+    EXPECT_NE(rule.find("KERNEL==\"serio_raw[0-9]*\", SUBSYSTEM==\"misc\", MODE=\"0660\", GROUP=\"plugdev\", "
+                        "TAG+=\"uaccess\""),
+              std::string::npos)
+        << rule;
 }
 
 TEST(UsbProcedures, WriteStoresImageAndTrailerAndReadsItBack)

@@ -1,0 +1,87 @@
+# Reads CHANGELOG.md (sections "## VERSION - YYYY-MM-DD", items "- text" with
+# continuation lines indented by two spaces) and makes from it, in OUT_DIR:
+#   changelog.gz          the upstream changelog as Debian keeps it
+#   changelog.Debian.gz   the Debian changelog, one entry per version
+# and sets TOVASK_APPSTREAM_RELEASES to the metainfo <release> elements.
+# The newest section must be the project's version.
+function(tovask_release_notes changelog out_dir maintainer debian_revision)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
+  file(READ ${changelog} text)
+  # Lines as a list; a semicolon in the text must not split it.
+  string(REPLACE ";" "@SEMI@" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+
+  set(versions)
+  set(current "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^## ([0-9][0-9.]*) - ([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
+      set(current ${CMAKE_MATCH_1})
+      list(APPEND versions ${current})
+      set(date_${current} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4})
+      set(items_${current})
+    elseif(line MATCHES "^- (.*)$" AND current)
+      list(APPEND items_${current} "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^  ([^ ].*)$" AND current)
+      list(POP_BACK items_${current} last)
+      list(APPEND items_${current} "${last}@NL@${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^## ")
+      message(FATAL_ERROR "${changelog}: a section heading is \"## VERSION - YYYY-MM-DD\", not \"${line}\"")
+    endif()
+  endforeach()
+  list(GET versions 0 newest)
+  if(NOT newest STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "${changelog}: the newest section is ${newest}, the project's version ${PROJECT_VERSION}")
+  endif()
+
+  set(debian "")
+  set(releases "")
+  set(day_names Sat Sun Mon Tue Wed Thu Fri)
+  set(month_names Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  foreach(v IN LISTS versions)
+    list(GET date_${v} 0 y)
+    list(GET date_${v} 1 m)
+    list(GET date_${v} 2 d)
+    # The day of the week by Zeller's congruence (0 = Saturday); "1MM - 100"
+    # keeps a leading zero from being read as octal.
+    math(EXPR zm "1${m} - 100")
+    math(EXPR zy "${y}")
+    if(zm LESS 3)
+      math(EXPR zm "${zm} + 12")
+      math(EXPR zy "${zy} - 1")
+    endif()
+    math(EXPR h "((1${d} - 100) + (13 * (${zm} + 1)) / 5 + ${zy} % 100 + (${zy} % 100) / 4 + (${zy} / 100) / 4 + 5 * (${zy} / 100)) % 7")
+    list(GET day_names ${h} day)
+    math(EXPR mi "1${m} - 101")
+    list(GET month_names ${mi} month)
+
+    string(APPEND debian "tovask (${v}-${debian_revision}) unstable; urgency=medium\n\n")
+    set(li "")
+    foreach(item IN LISTS items_${v})
+      string(REPLACE "@NL@" "\n    " deb_item "${item}")
+      string(APPEND debian "  * ${deb_item}\n")
+      string(REPLACE "@NL@" " " xml_item "${item}")
+      string(REPLACE "&" "&amp;" xml_item "${xml_item}")
+      string(REPLACE "<" "&lt;" xml_item "${xml_item}")
+      string(REPLACE ">" "&gt;" xml_item "${xml_item}")
+      string(APPEND li "          <li>${xml_item}</li>\n")
+    endforeach()
+    string(APPEND debian "\n -- ${maintainer}  ${day}, ${d} ${month} ${y} 00:00:00 +0000\n\n")
+    string(APPEND releases "    <release version=\"${v}\" date=\"${y}-${m}-${d}\">\n"
+                           "      <description>\n        <ul>\n${li}        </ul>\n      </description>\n"
+                           "    </release>\n")
+  endforeach()
+  string(REPLACE "@SEMI@" ";" debian "${debian}")
+  string(REPLACE "@SEMI@" ";" releases "${releases}")
+
+  file(MAKE_DIRECTORY ${out_dir})
+  file(WRITE ${out_dir}/changelog.Debian "${debian}")
+  configure_file(${changelog} ${out_dir}/changelog COPYONLY)
+  foreach(f changelog.Debian changelog)
+    # Highest compression, no name or time stamp: what Debian asks of documentation.
+    execute_process(COMMAND gzip -9nf ${out_dir}/${f} RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "gzip failed on ${out_dir}/${f}")
+    endif()
+  endforeach()
+  set(TOVASK_APPSTREAM_RELEASES "${releases}" PARENT_SCOPE)
+endfunction()
