@@ -58,7 +58,20 @@ TEST(CardTestText, SwipesOverTheLineAcrossTwoRuns)
 
     ASSERT_TRUE(rig.com.OpenPort(SerialRig::comNumber));
     EXPECT_EQ(t.Poll(rig.com), "");
+    // A template that ends each track with a carriage return, sent at once.
+    long long now = 0;
+    rig.sim.SetClock([&now] { return now; });
+    {
+        TemplateRecord record;
+        DecodeImage(DefaultImage(), record);
+        record.formatFields[8].text = record.formatFields[16].text = "[CR]";
+        ConfigImage image = DefaultImage();
+        EncodeImage(record, image);
+        rig.memory.SetImage(image);
+    }
     rig.sim.SwipeSample();
+    now += 10000;
+    rig.sim.Pump();
     const std::string sample = t.Poll(rig.com);
     EXPECT_EQ(sample,
               "%B4000123456789010^SAMPLE/CARD^29121010000000000000?<D>"
