@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QScreen>
+#include <QDockWidget>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -29,6 +30,7 @@
 
 #include "app/lock_keys.h"
 #include "view/message_box_sink.h"
+#include "view/output_preview.h"
 #include "view/form_metrics.h"
 #include "view/tovask_view.h"
 
@@ -208,6 +210,9 @@ void CMainFrame::CreateActions()
     statusA->setChecked(true);
     connect(statusA, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
     view->addAction(statusA);
+    QDockWidget* preview = CreateOutputPreviewDock(*m_view, this);
+    addDockWidget(Qt::BottomDockWidgetArea, preview);
+    view->addAction(preview->toggleViewAction());
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction(helpTopicsA);
