@@ -5,6 +5,7 @@
 #include <QDockWidget>
 #include <QEvent>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -35,26 +36,31 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
 {
     setObjectName("OutputPreview");
     auto* form = new QFormLayout(this);
-    form->setContentsMargins(6, 4, 6, 4);
+    form->setContentsMargins(4, 2, 4, 2);
+    form->setVerticalSpacing(2);
     m_sent = new QLabel(this);
     m_typed = new QLabel(this);
     m_info = new QLabel(this);
-    for (QLabel* l : {m_sent, m_typed}) {
-        l->setTextFormat(Qt::RichText);
+    m_counts = new QLabel(this);
+    for (QLabel* l : {m_sent, m_typed, m_info}) {
+        l->setTextFormat(l == m_info ? Qt::PlainText : Qt::RichText);
         l->setWordWrap(true);
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        l->setFont(QFont("Liberation Mono"));
     }
     m_chooser = new QComboBox(this);
     m_chooser->setEditable(true);
     m_chooser->setInsertPolicy(QComboBox::NoInsert);
+    m_chooser->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (const std::string& name : TableLayoutNames())
         m_chooser->addItem(QString::fromStdString(name));
     m_chooser->setToolTip("The host's keyboard layout, as xkeyboard-config names it (de, fr, de(nodeadkeys))");
-    form->addRow("Sent for the sample card:", m_sent);
-    form->addRow("Host keyboard layout:", m_chooser);
-    form->addRow("The host receives:", m_typed);
-    form->addRow("", m_info);
+    auto* layoutRow = new QHBoxLayout;
+    layoutRow->addWidget(m_chooser);
+    layoutRow->addWidget(m_counts, 1);
+    form->addRow("Sent:", m_sent);
+    form->addRow("Layout:", layoutRow);
+    form->addRow("Received:", m_typed);
+    form->addRow(m_info);
 
     const QString saved = QSettings(settingsOrg, settingsApp).value(layoutKey).toString();
     if (saved.isEmpty() || !SetLayout(saved))
@@ -173,15 +179,15 @@ void OutputPreviewPanel::Refresh()
     m_sent->setText(sent.isEmpty() ? "<i>nothing</i>" : sent);
     m_typed->setText(received.isEmpty() ? "<i>nothing</i>" : received);
 
+    m_counts->setText(m_changed == 0 ? QString("every character arrives as sent")
+                                     : QString("%1 characters arrive differently (marked)").arg(m_changed));
     QString info = QString("Beeps: %1. One byte every %2 ms: %3 bytes in %4 ms.")
                        .arg(QString::fromStdString(BeepText(out)))
                        .arg(out.byteDelayMs)
                        .arg(out.bytes.size())
                        .arg(static_cast<long long>(out.bytes.size()) * out.byteDelayMs);
-    info += m_changed == 0 ? QString(" Every character arrives as sent under %1.").arg(LayoutName())
-                           : QString(" %1 characters arrive differently under %2 (marked).").arg(m_changed).arg(LayoutName());
     if (out.oposNote)
-        info += QString("\n") + oposNoteText;
+        info += QString(" ") + oposNoteText;
     m_info->setText(info);
 }
 
@@ -200,7 +206,18 @@ QString OutputPreviewPanel::TypedText() const
     return QString::fromStdString(TypeBytes(*m_layout, ReaderOutputFor(CurrentTemplate(), SampleSwipe()).bytes).text);
 }
 
-QString OutputPreviewPanel::InfoText() const { return m_info->text(); }
+QString OutputPreviewPanel::InfoText() const { return m_counts->text() + "\n" + m_info->text(); }
+
+QSize OutputPreviewPanel::sizeHint() const
+{
+    const int width = m_view.sizeHint().width();
+    return {width, layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : QWidget::sizeHint().height()};
+}
+
+QSize OutputPreviewPanel::minimumSizeHint() const
+{
+    return {std::min(QWidget::minimumSizeHint().width(), 240), QWidget::minimumSizeHint().height()};
+}
 
 QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent)
 {
@@ -208,7 +225,7 @@ QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent)
     dock->setObjectName("OutputPreviewDock");
     dock->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
     dock->setWidget(new OutputPreviewPanel(view, dock));
-    dock->toggleViewAction()->setText("&Output Preview");
+    dock->toggleViewAction()->setText("Output Preview");
     dock->toggleViewAction()->setStatusTip("Show or hide what the reader sends for a sample card");
     dock->setVisible(QSettings(settingsOrg, settingsApp).value(visibleKey, true).toBool());
     QObject::connect(dock->toggleViewAction(), &QAction::triggered, dock,

@@ -38,6 +38,10 @@ public:
     QString InfoText() const;
     int ChangedCount() const { return m_changed; }
 
+    // As wide as the form, so that the window is sized by the form alone.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -48,6 +52,7 @@ private:
     QLabel* m_sent;
     QLabel* m_typed;
     QLabel* m_info;
+    QLabel* m_counts;
     QString m_shownKey;
     int m_changed = 0;
 };

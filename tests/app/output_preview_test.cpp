@@ -69,7 +69,7 @@ TEST_F(OutputPreviewTest, FollowsEveryEditAndRemembersItsLayoutAndState)
     EXPECT_TRUE(Dock()->isVisible());
     QAction* toggle = Dock()->toggleViewAction();
     EXPECT_TRUE(frame->menuBar()->actions()[3]->menu()->actions().contains(toggle));  // View
-    EXPECT_EQ(toggle->text(), "&Output Preview");
+    EXPECT_EQ(toggle->text(), "Output Preview");
 
     const QString track1 = "%B4000123456789010^SAMPLE/CARD^29121010000000000000?";
     const QString track2 = ";4000123456789010=29121010000000000000?";
