@@ -57,9 +57,13 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
     auto* layoutRow = new QHBoxLayout;
     layoutRow->addWidget(m_chooser);
     layoutRow->addWidget(m_counts, 1);
-    form->addRow("Sent:", m_sent);
-    form->addRow("Layout:", layoutRow);
-    form->addRow("Received:", m_typed);
+    for (const char* text : {"Sent:", "Layout:", "Received:"}) {
+        auto* label = new QLabel(text, this);
+        label->setMinimumSize(label->sizeHint());
+        form->addRow(label, text[0] == 'S' ? static_cast<QWidget*>(m_sent) : text[0] == 'R' ? m_typed : nullptr);
+        if (text[0] == 'L')
+            form->setLayout(form->rowCount() - 1, QFormLayout::FieldRole, layoutRow);
+    }
     form->addRow(m_info);
 
     const QString saved = QSettings(settingsOrg, settingsApp).value(layoutKey).toString();
