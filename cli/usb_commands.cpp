@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/cli_io.h"
 #include "cli/json.h"
+#include "keyboard/host_layout.h"
 #include "device/usb/usb_port.h"
 #include "device/link_set.h"
 #include "sim/simulated_reader.h"
@@ -26,9 +28,11 @@ const char* kDevicesHelp =
     "  --simulate   list the simulated reader's bus instead\n";
 
 const char* kUdevHelp =
-    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX]\n"
+    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--fixed-layout NAME]\n"
     "Prints the udev rules that let the logged-in user program the reader with these\n"
-    "identifiers (default as for devices). Install them with:\n"
+    "identifiers (default as for devices). --fixed-layout us adds a rule that keeps\n"
+    "the reader's keyboard on the US layout on desktops that honour XKB_FIXED_LAYOUT\n"
+    "(see the README). Install them with:\n"
     "  tovask-cli udev-rule --vid 0c2e --pid 0720 | sudo tee /etc/udev/rules.d/60-tovask-reader.rules\n"
     "  sudo udevadm control --reload && sudo udevadm trigger\n"
     "then unplug the reader and plug it in again.\n";
@@ -136,14 +140,25 @@ void AddDevicesVerb(CLI::App& tool)
 void AddUdevRuleVerb(CLI::App& tool)
 {
     auto ids = std::make_shared<UsbIdOptions>();
+    auto fixedLayout = std::make_shared<std::optional<std::string>>();
     CLI::App* verb = AddVerb(tool,
-                             {"udev-rule", "udev-rule", "print the udev rules that give the user the reader", kUdevHelp},
-                             [ids] {
+                             {"udev-rule", "udev-rule [--fixed-layout NAME]",
+                              "print the udev rules that give the user the reader", kUdevHelp},
+                             [ids, fixedLayout] {
                                  UsbIds resolved;
                                  if (!ResolveUsbIds(*ids, resolved))
                                      return exitUsage;
-                                 std::cout << UdevRuleText(resolved);
-                                 return exitOk;
+                                 std::string text = UdevRuleText(resolved);
+                                 if (*fixedLayout) {
+                                     std::string error;
+                                     if (!OpenHostLayout(**fixedLayout, error)) {
+                                         std::cerr << "tovask-cli: --fixed-layout: " << error << '\n';
+                                         return exitUsage;
+                                     }
+                                     text += FixedLayoutRuleText(resolved, **fixedLayout);
+                                 }
+                                 return PrintOut(text) ? exitOk : exitFailed;
                              });
     AddUsbIdOptions(*verb, *ids);
+    verb->add_option("--fixed-layout", *fixedLayout, "keep the reader's keyboard on this layout");
 }
