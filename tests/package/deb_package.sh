@@ -9,7 +9,7 @@ trap 'rm -rf "$out"' EXIT
 (cd "$build" && cpack -G DEB -B "$out" > "$out/cpack.log") || { cat "$out/cpack.log"; exit 1; }
 deb=$(ls "$out"/*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libhidapi-hidraw0 libqt6widgets6 libstdc++6; do
+for lib in libhidapi-hidraw0 libqt6widgets6 libstdc++6 libxkbcommon0 xkb-data; do
     grep -q "$lib" <<< "$depends" || { echo "Depends lacks $lib: $depends"; exit 1; }
 done
 root="$out/root"
