@@ -91,6 +91,15 @@ std::unique_ptr<HostLayout> LayoutOf(const std::string& name)
     return layout;
 }
 
+bool LoadRecord(const std::string& path, TemplateRecord& record)
+{
+    ConfigImage image{};
+    if (!LoadTemplateFile(path, image))
+        return false;
+    DecodeImage(image, record);
+    return true;
+}
+
 std::string HexOfBytes(const std::vector<std::uint8_t>& bytes)
 {
     static const char digits[] = "0123456789abcdef";
@@ -120,11 +129,9 @@ int RunPreview(const std::string& path, const std::optional<std::string>& tracks
     std::unique_ptr<HostLayout> layout;
     if (layoutName && !(layout = LayoutOf(*layoutName)))
         return exitUsage;
-    ConfigImage image{};
-    if (!LoadTemplateFile(path, image))
-        return exitFailed;
     TemplateRecord record;
-    DecodeImage(image, record);
+    if (!LoadRecord(path, record))
+        return exitFailed;
     const ReaderOutput out = ReaderOutputFor(record, swipe);
     const std::string bytes(out.bytes.begin(), out.bytes.end());
     std::string shown;
@@ -189,11 +196,9 @@ int RunCheckLayout(const std::string& path, const std::string& names)
         if (!layouts.back())
             return exitUsage;
     }
-    ConfigImage image{};
-    if (!LoadTemplateFile(path, image))
-        return exitFailed;
     TemplateRecord record;
-    DecodeImage(image, record);
+    if (!LoadRecord(path, record))
+        return exitFailed;
     const CardSwipe sample = SampleSwipe();
     std::ostringstream s;
     bool failed = false;

@@ -13,15 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Q(const std::string& s)
-{
-#ifdef _WIN32
-    return "\"" + s + "\"";
-#else
-    return "'" + s + "'";
-#endif
-}
-
 TEST(CliPreview, PrintsWhatTheReaderSendsAndWhatTheHostReceives)
 {
     const fs::path dir = fs::temp_directory_path() /
