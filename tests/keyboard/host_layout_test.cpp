@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -75,6 +79,74 @@ TEST(HostLayout, UsTypesEveryByteAsItselfAndChangesAreListed)
     std::string error;
     EXPECT_EQ(OpenHostLayout("xx-none", error), nullptr);
     EXPECT_NE(error.find("xx-none"), std::string::npos);
+}
+
+// libxkbcommon's answers for printable ASCII, CR, TAB and Ctrl+A on every
+// table layout, recorded from xkeyboard-config 2.35 (Debian 12). One line a
+// layout: its name, then one token a byte: "=" and the text (bytes outside
+// 0x21..0x7E and the backslash as \xHH), or "~" and a dead key's name.
+const char* const recordedAnswers =
+#include "keyboard/xkb_answers.inc"
+    ;
+
+std::vector<std::uint8_t> RecordedBytes()
+{
+    std::vector<std::uint8_t> bytes{0x01, 0x09, 0x0D};
+    for (int b = 0x20; b <= 0x7E; ++b)
+        bytes.push_back(static_cast<std::uint8_t>(b));
+    return bytes;
+}
+
+std::string Token(const KeyAnswer& a)
+{
+    if (a.Dead())
+        return "~" + a.deadName;
+    std::string out = "=";
+    for (char c : a.text) {
+        const auto u = static_cast<unsigned char>(c);
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02x", u);
+        out += u > 0x20 && u < 0x7F && c != '\\' ? std::string(1, c) : std::string(hex);
+    }
+    return out;
+}
+
+std::string AnswerLine(const HostLayout& layout)
+{
+    std::string line = layout.Name();
+    for (std::uint8_t b : RecordedBytes())
+        line += " " + Token(layout.Answer(b));
+    return line;
+}
+
+// The same recorded answers on every system: through libxkbcommon on Linux,
+// through the built-in tables on Windows. TOVASK_RECORD_XKB_ANSWERS=FILE
+// writes them anew (after an xkeyboard-config update).
+TEST(HostLayout, AnswersEqualLibxkbcommonsRecordedOnes)
+{
+    std::istringstream recorded(recordedAnswers);
+    std::string out;
+    int layouts = 0;
+    for (std::string line; std::getline(recorded, line);) {
+        const std::string name = line.substr(0, line.find(' '));
+        SCOPED_TRACE(name);
+        auto layout = Open(name);
+        ASSERT_TRUE(layout);
+        EXPECT_EQ(AnswerLine(*layout), line);
+        out += AnswerLine(*layout) + "\n";
+        ++layouts;
+    }
+    EXPECT_GE(layouts, 19);
+    if (const char* path = std::getenv("TOVASK_RECORD_XKB_ANSWERS")) {
+        std::ofstream file(path);
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);) {
+            file << "    \"";
+            for (char c : line)
+                file << (c == '\\' || c == '"' ? "\\" : "") << c;
+            file << "\\n\"\n";
+        }
+    }
 }
 
 #ifndef _WIN32
