@@ -126,8 +126,8 @@ bool OutputPreviewPanel::SetLayout(const QString& name)
     std::string error;
     auto layout = OpenHostLayout(name.trimmed().toStdString(), error);
     if (!layout) {
-        m_chooser->setToolTip(QString::fromStdString(error));
         m_chooser->setEditText(LayoutName());
+        m_counts->setText(QString::fromStdString(error));
         return false;
     }
     m_layout = std::move(layout);

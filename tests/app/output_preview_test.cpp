@@ -89,6 +89,7 @@ TEST_F(OutputPreviewTest, FollowsEveryEditAndRemembersItsLayoutAndState)
     EXPECT_GT(Panel()->ChangedCount(), 0);
     EXPECT_FALSE(Panel()->SetLayout("no-such-layout"));
     EXPECT_EQ(Panel()->LayoutName(), "fr");
+    EXPECT_TRUE(Panel()->InfoText().contains("unknown keyboard layout \"no-such-layout\""));
     ASSERT_TRUE(Panel()->SetLayout("us"));
     EXPECT_EQ(Panel()->ChangedCount(), 0);
     Panel()->SetLayout("de");
