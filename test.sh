@@ -10,13 +10,15 @@ MODE=${1:-}
 scripts/deps.sh
 
 if [ "$MODE" = "--windows" ]; then
-  # The serial reader for the COM1 test runs on this machine, on a pseudo-terminal.
+  # The serial reader for the COM1 test runs on this machine, on a pseudo-terminal;
+  # the keyboard layout tables are made here from libxkbcommon.
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j"$(nproc)" --target tovask-sim-serial
+  cmake --build build -j"$(nproc)" --target tovask-sim-serial tovask-layout-tables
   export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
   WINE=$(for w in /usr/lib/wine/wine64 wine64 wine; do command -v "$w" && break; done)
   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTOVASK_BUILD_GUI=OFF -DTOVASK_NATIVE_SIM_SERIAL="$PWD/build/sim/tovask-sim-serial" >/dev/null
+    -DTOVASK_BUILD_GUI=OFF -DTOVASK_NATIVE_SIM_SERIAL="$PWD/build/sim/tovask-sim-serial" \
+    -DTOVASK_NATIVE_LAYOUT_TABLES="$PWD/build/keyboard/tovask-layout-tables" >/dev/null
   cmake --build build-windows -j"$(nproc)"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix in $WINEPREFIX"

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QScreen>
+#include <QDockWidget>
 #include <QSessionManager>
 #include <QSettings>
 #include <QStatusBar>
@@ -32,6 +33,7 @@
 
 #include "app/lock_keys.h"
 #include "view/message_box_sink.h"
+#include "view/output_preview.h"
 #include "view/form_metrics.h"
 #include "view/tovask_view.h"
 #include "tovask_version.h"
@@ -218,6 +220,9 @@ void CMainFrame::CreateActions()
     statusA->setChecked(true);
     connect(statusA, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
     view->addAction(statusA);
+    QDockWidget* preview = CreateOutputPreviewDock(*m_view, this);
+    addDockWidget(Qt::BottomDockWidgetArea, preview);
+    view->addAction(preview->toggleViewAction());
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction(helpTopicsA);

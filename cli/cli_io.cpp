@@ -7,14 +7,6 @@
 
 #include "model/tovask_doc.h"
 
-bool WantsHelp(const std::vector<std::string>& args)
-{
-    for (const auto& a : args)
-        if (a == "--help" || a == "-h")
-            return true;
-    return false;
-}
-
 bool PrintOut(const std::string& text)
 {
     std::cout.flush();  // anything printed through the stream goes first

@@ -1,4 +1,4 @@
-// What the verbs share: help detection, output that reports a failed write,
+// What the verbs share: output that reports a failed write,
 // and template files read and saved with messages that name the file.
 #pragma once
 
@@ -6,8 +6,6 @@
 #include <vector>
 
 #include "model/config_image.h"
-
-bool WantsHelp(const std::vector<std::string>& args);
 
 // Writes text to standard output and flushes it; a failed write is reported
 // on standard error ("tovask-cli: standard output: No space left on device")

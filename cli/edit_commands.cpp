@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include "cli/cli_io.h"
@@ -57,18 +58,6 @@ bool KnownName(const std::string& name)
             return true;
     std::cerr << "tovask-cli: unknown name '" << name << "'\n" << kNames;
     return false;
-}
-
-// True when the arguments are exactly count operands (a file, or "-");
-// prints the usage otherwise.
-bool Positional(const std::vector<std::string>& args, std::size_t count, const std::string& help)
-{
-    bool ok = args.size() == count;
-    for (const std::string& a : args)
-        ok = ok && !a.empty() && (a[0] != '-' || a == "-");
-    if (!ok)
-        std::cerr << help;
-    return ok;
 }
 
 // Reads a JSON input whole: a file, or standard input for "-".
@@ -135,47 +124,21 @@ std::string ImageOnlyDifferences(const ConfigImage& a, const TemplateRecord& ra,
     return line.empty() ? line : line + "\n";
 }
 
-}  // namespace
-
-int CmdGet(const std::vector<std::string>& args)
+int Set(const std::string& file, const std::vector<std::string>& args)
 {
-    if (WantsHelp(args)) {
-        std::cout << kGetHelp;
-        return exitOk;
-    }
-    if (!Positional(args, 2, kGetHelp) || !KnownName(args[1]))
-        return exitUsage;
-    ConfigImage image{};
-    if (!LoadTemplateFile(args[0], image))
-        return exitFailed;
-    TemplateRecord record;
-    DecodeImage(image, record);
-    return PrintOut(*GetTemplateValue(record, args[1]) + "\n") ? exitOk : exitFailed;
-}
-
-int CmdSet(const std::vector<std::string>& args)
-{
-    if (WantsHelp(args)) {
-        std::cout << kSetHelp;
-        return exitOk;
-    }
-    if (args.size() < 2 || args[0].empty() || args[0][0] == '-') {
-        std::cerr << kSetHelp;
-        return exitUsage;
-    }
     std::vector<std::pair<std::string, std::string>> assignments;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::size_t eq = args[i].find('=');
+    for (const std::string& a : args) {
+        const std::size_t eq = a.find('=');
         if (eq == std::string::npos) {
-            std::cerr << "tovask-cli: '" << args[i] << "' is no NAME=VALUE\n" << kSetHelp;
+            std::cerr << "tovask-cli: '" << a << "' is no NAME=VALUE\n" << kSetHelp;
             return exitUsage;
         }
-        if (!KnownName(args[i].substr(0, eq)))
+        if (!KnownName(a.substr(0, eq)))
             return exitUsage;
-        assignments.emplace_back(args[i].substr(0, eq), args[i].substr(eq + 1));
+        assignments.emplace_back(a.substr(0, eq), a.substr(eq + 1));
     }
     ConfigImage image{};
-    if (!LoadTemplateFile(args[0], image))
+    if (!LoadTemplateFile(file, image))
         return exitFailed;
     TemplateRecord record;
     DecodeImage(image, record);
@@ -187,39 +150,15 @@ int CmdSet(const std::vector<std::string>& args)
         }
     }
     EncodeImage(record, image);
-    return SaveTemplateFile(args[0], image) ? exitOk : exitFailed;
+    return SaveTemplateFile(file, image) ? exitOk : exitFailed;
 }
 
-int CmdFromJson(const std::vector<std::string>& args)
+// As diff(1): 0 same, 1 different, 2 trouble (a usage error is 2 as well).
+int Diff(const std::string& pathA, const std::string& pathB)
 {
-    if (WantsHelp(args)) {
-        std::cout << kFromJsonHelp;
-        return exitOk;
-    }
-    if (!Positional(args, 2, kFromJsonHelp))
-        return exitUsage;
-    std::string json, error;
-    if (!ReadInput(args[0], json))
-        return exitFailed;
-    ConfigImage image{};
-    if (!TemplateFromJson(json, image, error)) {
-        std::cerr << "tovask-cli: " << (args[0] == "-" ? "standard input" : args[0]) << ": " << error << '\n';
-        return exitFailed;
-    }
-    return SaveTemplateFile(args[1], image) ? exitOk : exitFailed;
-}
-
-int CmdDiff(const std::vector<std::string>& args)
-{
-    constexpr int exitTrouble = 2;  // as diff(1): 0 same, 1 different, 2 trouble
-    if (WantsHelp(args)) {
-        std::cout << kDiffHelp;
-        return exitOk;
-    }
-    if (!Positional(args, 2, kDiffHelp))
-        return exitTrouble;
+    constexpr int exitTrouble = 2;
     ConfigImage a{}, b{};
-    if (!LoadTemplateFile(args[0], a) || !LoadTemplateFile(args[1], b))
+    if (!LoadTemplateFile(pathA, a) || !LoadTemplateFile(pathB, b))
         return exitTrouble;
     TemplateRecord ra, rb;
     DecodeImage(a, ra);
@@ -234,4 +173,76 @@ int CmdDiff(const std::vector<std::string>& args)
     if (!PrintOut(out.str()))
         return exitTrouble;
     return a == b ? exitOk : exitFailed;
+}
+
+}  // namespace
+
+void AddGetVerb(CLI::App& tool)
+{
+    struct Options {
+        std::string file, name;
+    };
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(tool, {"get", "get FILE NAME", "print one value of the template in FILE", kGetHelp}, [o] {
+        if (!KnownName(o->name))
+            return exitUsage;
+        ConfigImage image{};
+        if (!LoadTemplateFile(o->file, image))
+            return exitFailed;
+        TemplateRecord record;
+        DecodeImage(image, record);
+        return PrintOut(*GetTemplateValue(record, o->name) + "\n") ? exitOk : exitFailed;
+    });
+    verb->add_option("FILE", o->file)->required();
+    verb->add_option("NAME", o->name)->required();
+}
+
+void AddSetVerb(CLI::App& tool)
+{
+    struct Options {
+        std::string file;
+        std::vector<std::string> assignments;
+    };
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(tool, {"set", "set FILE NAME=VALUE...", "change values of the template in FILE", kSetHelp},
+                             [o] { return Set(o->file, o->assignments); });
+    verb->add_option("FILE", o->file)->required();
+    verb->add_option("NAME=VALUE", o->assignments)->required();
+}
+
+void AddFromJsonVerb(CLI::App& tool)
+{
+    struct Options {
+        std::string in, out;
+    };
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(tool,
+                             {"from-json", "from-json JSON OUT", "build a template from 'dump --json' output (- for stdin)",
+                              kFromJsonHelp},
+                             [o] {
+                                 std::string json, error;
+                                 if (!ReadInput(o->in, json))
+                                     return exitFailed;
+                                 ConfigImage image{};
+                                 if (!TemplateFromJson(json, image, error)) {
+                                     std::cerr << "tovask-cli: " << (o->in == "-" ? "standard input" : o->in) << ": "
+                                               << error << '\n';
+                                     return exitFailed;
+                                 }
+                                 return SaveTemplateFile(o->out, image) ? exitOk : exitFailed;
+                             });
+    verb->add_option("JSON", o->in)->required();
+    verb->add_option("OUT", o->out)->required();
+}
+
+void AddDiffVerb(CLI::App& tool)
+{
+    struct Options {
+        std::string a, b;
+    };
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(tool, {"diff", "diff A B", "print the values that differ between two templates", kDiffHelp},
+                             [o] { return Diff(o->a, o->b); });
+    verb->add_option("A", o->a)->required();
+    verb->add_option("B", o->b)->required();
 }

@@ -1,6 +1,6 @@
 // new and dump: the file verbs.
 #include <cstdio>
-#include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -64,48 +64,29 @@ std::string TemplateText(const TemplateRecord& r, const ConfigImage& image)
 
 }  // namespace
 
-int CmdNew(const std::vector<std::string>& args)
+void AddNewVerb(CLI::App& tool)
 {
-    if (WantsHelp(args)) {
-        std::cout << kNewHelp;
-        return exitOk;
-    }
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-        std::cerr << kNewHelp;
-        return exitUsage;
-    }
-    return SaveTemplateFile(args[0], DefaultImage()) ? exitOk : exitFailed;
+    auto file = std::make_shared<std::string>();
+    CLI::App* verb = AddVerb(tool, {"new", "new FILE", "write a new template (the default settings) to FILE", kNewHelp},
+                             [file] { return SaveTemplateFile(*file, DefaultImage()) ? exitOk : exitFailed; });
+    verb->add_option("FILE", *file)->required();
 }
 
-int CmdDump(const std::vector<std::string>& args)
+void AddDumpVerb(CLI::App& tool)
 {
-    if (WantsHelp(args)) {
-        std::cout << kDumpHelp;
-        return exitOk;
-    }
-    bool json = false;
-    std::string path;
-    for (const auto& a : args) {
-        if (a == "--json") {
-            json = true;
-        } else if (!a.empty() && a[0] == '-') {
-            std::cerr << "tovask-cli: unknown option '" << a << "'\n" << kDumpHelp;
-            return exitUsage;
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            std::cerr << kDumpHelp;
-            return exitUsage;
-        }
-    }
-    if (path.empty()) {
-        std::cerr << kDumpHelp;
-        return exitUsage;
-    }
-    ConfigImage image{};
-    if (!LoadTemplateFile(path, image))
-        return exitFailed;
-    TemplateRecord record;
-    DecodeImage(image, record);
-    return PrintOut(json ? TemplateToJson(record, image) : TemplateText(record, image)) ? exitOk : exitFailed;
+    struct Options {
+        std::string path;
+        bool json = false;
+    };
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(tool, {"dump", "dump [--json] FILE", "print the template held in FILE", kDumpHelp}, [o] {
+        ConfigImage image{};
+        if (!LoadTemplateFile(o->path, image))
+            return exitFailed;
+        TemplateRecord record;
+        DecodeImage(image, record);
+        return PrintOut(o->json ? TemplateToJson(record, image) : TemplateText(record, image)) ? exitOk : exitFailed;
+    });
+    AddSwitch(*verb, "--json", o->json);
+    verb->add_option("FILE", o->path)->required();
 }

@@ -1,31 +1,28 @@
-// A small JSON reader (RFC 8259) for the template's JSON form: strict syntax,
-// duplicate keys refused, nesting limited, errors with line and column.
+// JSON for the tool: nlohmann-json with the strictness a template needs
+// (duplicate keys refused, nesting limited, errors with line and column) and
+// the tool's layout, one line per item of a container that holds containers.
 #pragma once
 
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
-struct JsonValue {
-    enum class Type { Null, Bool, Number, String, Array, Object };
-    Type type = Type::Null;
-    bool boolean = false;
-    std::string text;  // a string's content in UTF-8, or a number as written
-    std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;  // in the order written
+#include <nlohmann/json.hpp>
 
-    // The number as a whole number, if it is one that fits an int.
-    std::optional<int> AsInt() const;
-};
-
-const char* JsonTypeName(JsonValue::Type type);
+// Objects keep their keys in the order written.
+using Json = nlohmann::ordered_json;
 
 // Parses one JSON value filling the whole input; on failure returns nothing
 // with the reason in error ("line 3, column 7: expected ','").
-std::optional<JsonValue> ParseJson(const std::string& input, std::string& error);
+std::optional<Json> ParseJson(const std::string& input, std::string& error);
+
+// The value as the tool prints it: a container of scalars on one line
+// ({"a": 1, "b": [1, 2]}), a container of containers with one item per line,
+// indented by two spaces a level; no newline at the end.
+std::string JsonText(const Json& value, int indent = 0);
 
 // A single-byte string (template text, device names) as a JSON string: each
-// byte is written as the code point of the same number, so bytes from 0x7F
-// up appear as \u007f to \u00ff.
-std::string JsonString(const std::string& s);
+// byte is the code point of the same number, so bytes from 0x7F up print as
+// \u007f to \u00ff.
+Json JsonBytes(const std::string& bytes);
+// The reverse: false when the string holds a character beyond U+00FF.
+bool SingleBytes(const std::string& utf8, std::string& bytes);

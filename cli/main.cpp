@@ -1,30 +1,21 @@
 // tovask-cli: the command-line front end on the editor's model and procedures.
 #include <cstdio>
-#include <cstring>
 #include <iostream>
+#include <map>
 #include <string>
-#include <vector>
 
-#include "cli/commands.h"
+#include "cli/verbs.h"
 #include "device/trace.h"
 #include "tovask_version.h"
 
 namespace {
 
-const char* kUsage =
+const char* kUsageHead =
     "Usage: tovask-cli <command> [options]\n"
     "\n"
-    "Commands:\n"
-    "  new FILE                   write a new template (the default settings) to FILE\n"
-    "  dump [--json] FILE         print the template held in FILE\n"
-    "  get FILE NAME              print one value of the template in FILE\n"
-    "  set FILE NAME=VALUE...     change values of the template in FILE\n"
-    "  from-json JSON OUT         build a template from 'dump --json' output (- for stdin)\n"
-    "  diff A B                   print the values that differ between two templates\n"
-    "  write FILE --port PORT     write the template in FILE into the reader\n"
-    "  read --port PORT -o FILE   read the reader's template into FILE\n"
-    "  devices [--json]           list the HID interfaces and which one is the reader\n"
-    "  udev-rule                  print the udev rules that give the user the reader\n"
+    "Commands:\n";
+
+const char* kUsageTail =
     "\n"
     "PORT is USB, PS2, COM1..COM255 or a serial device path. --simulate talks to the\n"
     "built-in simulated reader instead of a real one. --vid HEX --pid HEX name the USB\n"
@@ -32,51 +23,101 @@ const char* kUsage =
     "--verbose, with any command, prints what is asked of the reader on standard error.\n"
     "Run 'tovask-cli <command> --help' for a command's options.\n";
 
+struct Entry {
+    std::string synopsis;
+    std::function<int()> run;
+};
+
+std::map<const CLI::App*, Entry>& Verbs()
+{
+    static std::map<const CLI::App*, Entry> verbs;
+    return verbs;
+}
+
+// Help is each verb's own text, kept in its footer; the tool's is the usage.
+class HelpText : public CLI::Formatter {
+public:
+    std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode) const override
+    {
+        return app->get_footer();
+    }
+};
+
+std::string Usage(const CLI::App& tool)
+{
+    std::string text = kUsageHead;
+    for (const CLI::App* verb : tool.get_subcommands([](const CLI::App*) { return true; })) {
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-26s %s\n", Verbs()[verb].synopsis.c_str(),
+                      verb->get_description().c_str());
+        text += line;
+    }
+    return text + kUsageTail;
+}
+
 }  // namespace
+
+CLI::App* AddVerb(CLI::App& tool, const VerbSpec& spec, std::function<int()> run)
+{
+    CLI::App* verb = tool.add_subcommand(spec.name, spec.summary);
+    verb->footer(spec.help);
+    verb->fallthrough();  // --verbose after the verb
+    Verbs()[verb] = {spec.synopsis, std::move(run)};
+    return verb;
+}
+
+void AddUsbIdOptions(CLI::App& verb, UsbIdOptions& ids)
+{
+    verb.add_option("--vid", ids.vid, "the USB reader's vendor identifier");
+    verb.add_option("--pid", ids.pid, "the USB reader's product identifier");
+}
+
+void AddSwitch(CLI::App& verb, const std::string& names, bool& value)
+{
+    verb.add_flag(names, value)->disable_flag_override();
+}
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--verbose") == 0 || std::strcmp(argv[i], "-v") == 0)
-            SetTraceSink([](const std::string& line) { std::cerr << line << std::flush; });
-        else
-            args.emplace_back(argv[i]);
-    }
-    if (args.empty()) {
-        std::cerr << kUsage;
-        return exitUsage;
-    }
-    const std::string verb = args.front();
-    args.erase(args.begin());
-    if (verb == "--help" || verb == "-h" || verb == "help") {
-        std::cout << kUsage;
+    CLI::App tool("tovask-cli", "tovask-cli");
+    tool.formatter(std::make_shared<HelpText>());
+    tool.require_subcommand(0, 1);
+    bool verbose = false, version = false;
+    AddSwitch(tool, "-v,--verbose", verbose);
+    AddSwitch(tool, "--version", version);
+#define TOVASK_VERB(name) Add##name##Verb(tool);
+#include "cli/verb_list.h"
+#undef TOVASK_VERB
+    tool.footer(Usage(tool));
+
+    // "help" is the tool's --help.
+    if (argc >= 2 && std::string(argv[1]) == "help") {
+        std::cout << tool.help();
         return exitOk;
     }
-    if (verb == "--version") {
+    try {
+        tool.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << tool.help();
+        return exitOk;
+    } catch (const CLI::ParseError& e) {
+        const auto chosen = tool.get_subcommands();
+        if (chosen.empty() && tool.remaining_size() > 0)
+            std::cerr << "tovask-cli: unknown command '" << tool.remaining().front() << "'\n\n" << tool.help();
+        else
+            std::cerr << "tovask-cli: " << e.what() << '\n' << (chosen.empty() ? tool.help() : chosen.front()->help());
+        return exitUsage;
+    }
+    if (version) {
         std::cout << "tovask-cli " TOVASK_VERSION "\n";
         return exitOk;
     }
-    if (verb == "new")
-        return CmdNew(args);
-    if (verb == "dump")
-        return CmdDump(args);
-    if (verb == "get")
-        return CmdGet(args);
-    if (verb == "set")
-        return CmdSet(args);
-    if (verb == "from-json")
-        return CmdFromJson(args);
-    if (verb == "diff")
-        return CmdDiff(args);
-    if (verb == "write")
-        return CmdWrite(args);
-    if (verb == "read")
-        return CmdRead(args);
-    if (verb == "devices")
-        return CmdDevices(args);
-    if (verb == "udev-rule")
-        return CmdUdevRule(args);
-    std::cerr << "tovask-cli: unknown command '" << verb << "'\n\n" << kUsage;
-    return exitUsage;
+    const auto chosen = tool.get_subcommands();
+    if (chosen.empty()) {
+        std::cerr << tool.help();
+        return exitUsage;
+    }
+    if (verbose)
+        SetTraceSink([](const std::string& line) { std::cerr << line << std::flush; });
+    return Verbs()[chosen.front()].run();
 }

@@ -1,7 +1,7 @@
 #include "cli/template_json.h"
 
-#include <cstdio>
-#include <sstream>
+#include <cstdint>
+#include <optional>
 
 #include "cli/cli_io.h"
 #include "cli/json.h"
@@ -9,47 +9,41 @@
 
 namespace {
 
-// The reverse: a JSON string (UTF-8) as single bytes, or false when it holds
-// a character beyond U+00FF. The parser has already checked the UTF-8.
-bool SingleBytes(const std::string& utf8, std::string& out)
-{
-    out.clear();
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
-            out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool Refuse(std::string& error, const std::string& where, const std::string& why)
 {
     error = where + ": " + why;
     return false;
 }
 
-const JsonValue* Member(const JsonValue& object, const std::string& key)
+const Json* Member(const Json& object, const std::string& key)
 {
-    for (const auto& [k, v] : object.members)
-        if (k == key)
-            return &v;
-    return nullptr;
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
 }
 
-bool ReadImage(const JsonValue& v, ConfigImage& image, std::string& error)
+// The number as a whole number, if it is one that fits an int.
+std::optional<int> AsInt(const Json& v)
+{
+    if (!v.is_number_integer())
+        return std::nullopt;
+    const auto n = v.get<std::int64_t>();
+    if (v.is_number_unsigned() && v.get<std::uint64_t>() > static_cast<std::uint64_t>(INT32_MAX))
+        return std::nullopt;
+    if (n < INT32_MIN || n > INT32_MAX)
+        return std::nullopt;
+    return static_cast<int>(n);
+}
+
+bool ReadImage(const Json& v, ConfigImage& image, std::string& error)
 {
     const auto digit = [](char c) {
         return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
     };
-    if (v.type != JsonValue::Type::String || v.text.size() != 2 * image.size())
+    if (!v.is_string() || v.get_ref<const std::string&>().size() != 2 * image.size())
         return Refuse(error, "image", "expected a string of 128 hex digits (the 64 bytes)");
+    const std::string& text = v.get_ref<const std::string&>();
     for (std::size_t i = 0; i < image.size(); ++i) {
-        const int hi = digit(v.text[2 * i]), lo = digit(v.text[2 * i + 1]);
+        const int hi = digit(text[2 * i]), lo = digit(text[2 * i + 1]);
         if (hi < 0 || lo < 0)
             return Refuse(error, "image", "expected a string of 128 hex digits (the 64 bytes)");
         image[i] = static_cast<std::uint8_t>(hi * 16 + lo);
@@ -58,21 +52,21 @@ bool ReadImage(const JsonValue& v, ConfigImage& image, std::string& error)
 }
 
 // One entry of "formatFields", found by its name or index.
-bool ReadField(const JsonValue& entry, const std::string& where, std::array<bool, formatFieldCount>& seen,
+bool ReadField(const Json& entry, const std::string& where, std::array<bool, formatFieldCount>& seen,
                TemplateRecord& r, std::string& error)
 {
-    if (entry.type != JsonValue::Type::Object)
+    if (!entry.is_object())
         return Refuse(error, where, "expected an object");
-    for (const auto& [key, value] : entry.members)
+    for (const auto& [key, value] : entry.items())
         if (key != "index" && key != "name" && key != "kind" && key != "text" && key != "enabled")
             return Refuse(error, where, "unknown key \"" + key + "\"");
-    const JsonValue* name = Member(entry, "name");
-    const JsonValue* index = Member(entry, "index");
+    const Json* name = Member(entry, "name");
+    const Json* index = Member(entry, "index");
     int k = -1;
-    if (name && (name->type != JsonValue::Type::String || (k = FieldIndexOf(name->text)) < 0))
+    if (name && (!name->is_string() || (k = FieldIndexOf(name->get<std::string>())) < 0))
         return Refuse(error, where, "unknown field name");
     if (index) {
-        const auto n = index->AsInt();
+        const auto n = AsInt(*index);
         if (!n || *n < 0 || *n >= formatFieldCount || (k >= 0 && *n != k))
             return Refuse(error, where, name ? "index does not match the name" : "index must be 0 to 25");
         k = *n;
@@ -83,21 +77,21 @@ bool ReadField(const JsonValue& entry, const std::string& where, std::array<bool
     if (seen[k])
         return Refuse(error, info.name, "given twice");
     seen[k] = true;
-    const JsonValue* kind = Member(entry, "kind");
-    if (kind && (kind->type != JsonValue::Type::String || kind->text != FieldKindName(info.kind)))
+    const Json* kind = Member(entry, "kind");
+    if (kind && (!kind->is_string() || *kind != FieldKindName(info.kind)))
         return Refuse(error, info.name, std::string("kind must be \"") + FieldKindName(info.kind) + "\"");
 
     std::optional<std::string> value;
-    if (const JsonValue* text = Member(entry, "text")) {
+    if (const Json* text = Member(entry, "text")) {
         std::string bytes;
-        if (text->type != JsonValue::Type::String)
+        if (!text->is_string())
             return Refuse(error, info.name, "text must be a string");
-        if (!SingleBytes(text->text, bytes))
+        if (!SingleBytes(text->get<std::string>(), bytes))
             return Refuse(error, info.name, "text holds a character beyond U+00FF, which is no single byte");
         value = bytes;
     }
-    if (const JsonValue* enabled = Member(entry, "enabled")) {
-        const auto e = enabled->AsInt();
+    if (const Json* enabled = Member(entry, "enabled")) {
+        const auto e = AsInt(*enabled);
         if (!e || (*e != 0 && *e != 1))
             return Refuse(error, info.name, "enabled must be 0 or 1");
         if (info.kind == FieldKind::Switch) {
@@ -113,22 +107,22 @@ bool ReadField(const JsonValue& entry, const std::string& where, std::array<bool
     return SetTemplateValue(r, info.name, *value, message) || Refuse(error, info.name, message);
 }
 
-bool ReadOption(const std::string& key, const JsonValue& v, TemplateRecord& r, std::string& error)
+bool ReadOption(const std::string& key, const Json& v, TemplateRecord& r, std::string& error)
 {
     std::string text;
     if (key == "trackEnabled") {
-        if (v.type != JsonValue::Type::Array || v.items.size() != 3)
+        if (!v.is_array() || v.size() != 3)
             return Refuse(error, key, "expected an array of three numbers 0 or 1");
-        for (const JsonValue& item : v.items)
-            text += (text.empty() ? "" : ",") + (item.type == JsonValue::Type::Number ? item.text : "?");
-    } else if (v.type != JsonValue::Type::Number) {
+        for (const Json& item : v)
+            text += (text.empty() ? "" : ",") + (item.is_number() ? item.dump() : "?");
+    } else if (!v.is_number()) {
         return Refuse(error, key, "expected a number");
-    } else if (const auto n = v.AsInt(); key == "baudIndex" && n && *n >= 4 && *n <= 7) {
+    } else if (const auto n = AsInt(v); key == "baudIndex" && n && *n >= 4 && *n <= 7) {
         // What a file whose baud bits name no rate decodes to: no selection,
         // which keeps those bits, as the editor's panel does.
         text = "-1";
     } else {
-        text = v.text;
+        text = v.dump();
     }
     std::string message;
     return SetTemplateValue(r, key, text, message) || Refuse(error, key, message);
@@ -138,65 +132,65 @@ bool ReadOption(const std::string& key, const JsonValue& v, TemplateRecord& r, s
 
 std::string TemplateToJson(const TemplateRecord& r, const ConfigImage& image)
 {
-    std::ostringstream o;
-    o << "{\n  \"format\": " << JsonString(templateJsonFormat) << ",\n  \"formatFields\": [\n";
+    Json fields = Json::array();
     for (int k = 0; k < formatFieldCount; ++k) {
         const FieldInfo& info = FieldInfoAt(k);
         const FormatField& f = r.formatFields[k];
-        o << "    {\"index\": " << k << ", \"name\": " << JsonString(info.name)
-          << ", \"kind\": " << JsonString(FieldKindName(info.kind)) << ", \"text\": " << JsonString(f.text)
-          << ", \"enabled\": " << f.enabled << "}" << (k + 1 < formatFieldCount ? "," : "") << "\n";
+        fields.push_back({{"index", k}, {"name", info.name}, {"kind", FieldKindName(info.kind)},
+                          {"text", JsonBytes(f.text)}, {"enabled", f.enabled}});
     }
-    o << "  ],\n";
-    o << "  \"trackEnabled\": [" << r.trackEnabled[0] << ", " << r.trackEnabled[1] << ", " << r.trackEnabled[2]
-      << "],\n";
-    o << "  \"errorMode\": " << r.errorMode << ",\n";
-    o << "  \"longBeepOnGoodRead\": " << r.longBeepOnGoodRead << ",\n";
-    o << "  \"threeBeepsOnError\": " << r.threeBeepsOnError << ",\n";
-    o << "  \"stopBitsText\": " << JsonString(r.stopBitsText) << ",\n";
-    o << "  \"baudIndex\": " << r.baudIndex << ",\n";
-    o << "  \"parityIndex\": " << r.parityIndex << ",\n";
-    o << "  \"dataBitsIndex\": " << r.dataBitsIndex << ",\n";
-    o << "  \"flowControlIndex\": " << r.flowControlIndex << ",\n";
-    o << "  \"outputDelay\": " << static_cast<int>(r.outputDelay) << ",\n";
-    o << "  \"oposMode\": " << r.oposMode << ",\n";
-    o << "  \"image\": \"" << HexOf(image) << "\"\n}\n";
-    return o.str();
+    const Json j = {
+        {"format", templateJsonFormat},
+        {"formatFields", fields},
+        {"trackEnabled", {r.trackEnabled[0], r.trackEnabled[1], r.trackEnabled[2]}},
+        {"errorMode", r.errorMode},
+        {"longBeepOnGoodRead", r.longBeepOnGoodRead},
+        {"threeBeepsOnError", r.threeBeepsOnError},
+        {"stopBitsText", JsonBytes(r.stopBitsText)},
+        {"baudIndex", r.baudIndex},
+        {"parityIndex", r.parityIndex},
+        {"dataBitsIndex", r.dataBitsIndex},
+        {"flowControlIndex", r.flowControlIndex},
+        {"outputDelay", static_cast<int>(r.outputDelay)},
+        {"oposMode", r.oposMode},
+        {"image", HexOf(image)},
+    };
+    return JsonText(j) + "\n";
 }
 
 bool TemplateFromJson(const std::string& json, ConfigImage& image, std::string& error)
 {
-    const std::optional<JsonValue> root = ParseJson(json, error);
+    const std::optional<Json> root = ParseJson(json, error);
     if (!root)
         return false;
-    if (root->type != JsonValue::Type::Object)
+    if (!root->is_object())
         return Refuse(error, "JSON", "expected an object, as dump --json prints");
-    const JsonValue* format = Member(*root, "format");
+    const Json* format = Member(*root, "format");
     if (!format)
         return Refuse(error, "format", std::string("missing; expected \"format\": \"") + templateJsonFormat + "\"");
-    if (format->type != JsonValue::Type::String || format->text != templateJsonFormat)
+    if (!format->is_string() || *format != templateJsonFormat)
         return Refuse(error, "format",
-                      (format->type == JsonValue::Type::String ? "\"" + format->text + "\"" : std::string("this value")) +
+                      (format->is_string() ? "\"" + format->get<std::string>() + "\"" : std::string("this value")) +
                           " is not known; this tovask-cli reads \"" + templateJsonFormat + "\"");
 
     ConfigImage base = DefaultImage();
-    if (const JsonValue* given = Member(*root, "image"); given && !ReadImage(*given, base, error))
+    if (const Json* given = Member(*root, "image"); given && !ReadImage(*given, base, error))
         return false;
     TemplateRecord record;
     DecodeImage(base, record);
 
     std::array<bool, formatFieldCount> seen{};
-    for (const auto& [key, value] : root->members) {
+    for (const auto& [key, value] : root->items()) {
         if (key == "format" || key == "image")
             continue;
         if (key == "formatFields") {
-            if (value.type != JsonValue::Type::Array)
+            if (!value.is_array())
                 return Refuse(error, key, "expected an array");
-            for (std::size_t i = 0; i < value.items.size(); ++i)
-                if (!ReadField(value.items[i], key + "[" + std::to_string(i) + "]", seen, record, error))
+            for (std::size_t i = 0; i < value.size(); ++i)
+                if (!ReadField(value[i], key + "[" + std::to_string(i) + "]", seen, record, error))
                     return false;
         } else if (key == "stopBitsText") {
-            if (value.type != JsonValue::Type::String || value.text != record.stopBitsText)
+            if (!value.is_string() || value != record.stopBitsText)
                 return Refuse(error, key, "is always \"" + record.stopBitsText + "\"");
         } else if (!GetTemplateValue(record, key) || FieldIndexOf(key) >= 0) {
             return Refuse(error, key, "unknown key");

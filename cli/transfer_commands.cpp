@@ -1,6 +1,7 @@
 // write and read: the reader verbs, on the editor's procedures.
 #include <cctype>
 #include <iostream>
+#include <memory>
 #include <optional>
 
 #include "cli/cli_io.h"
@@ -63,62 +64,32 @@ struct Options {
     std::string out;
     std::string port;
     bool simulate = false;
-    SimFaultSwitch fault;
-    std::optional<std::string> vid;
-    std::optional<std::string> pid;
+    std::optional<std::string> fault;
+    UsbIdOptions ids;
 };
 
-// Parses the options of write (needFile) or read (needOut); prints usage on error.
-std::optional<Options> Parse(const std::vector<std::string>& args, bool isWrite, int& code)
+// The options write and read share.
+void AddLinkOptions(CLI::App& verb, Options& o)
 {
-    const char* help = isWrite ? kWriteHelp : kReadHelp;
-    Options o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << help;
-            code = exitOk;
-            return std::nullopt;
-        }
-        if (a == "--simulate") {
-            o.simulate = true;
-        } else if (a.rfind("--fault=", 0) == 0) {
-            if (!ParseSimFault(a.substr(8), o.fault)) {
-                std::cerr << "tovask-cli: unknown fault '" << a.substr(8) << "': use " << SimFaultNames() << '\n';
-                code = exitUsage;
-                return std::nullopt;
-            }
-        } else if (ParseUsbIdOption(args, i, o.vid, o.pid)) {
-            continue;  // --vid or --pid with its value
-        } else if ((a == "--port" || a == "-p") && i + 1 < args.size()) {
-            o.port = args[++i];
-        } else if (!isWrite && (a == "-o" || a == "--output") && i + 1 < args.size()) {
-            o.out = args[++i];
-        } else if (isWrite && !a.empty() && a[0] != '-' && o.file.empty()) {
-            o.file = a;
-        } else {
-            std::cerr << "tovask-cli: unexpected argument '" << a << "'\n" << help;
-            code = exitUsage;
-            return std::nullopt;
-        }
-    }
-    if (o.fault.fault != SimFault::None && !o.simulate) {
-        std::cerr << "tovask-cli: --fault needs --simulate\n";
-        code = exitUsage;
-        return std::nullopt;
-    }
-    if (o.port.empty() || (isWrite ? o.file.empty() : o.out.empty())) {
-        std::cerr << help;
-        code = exitUsage;
-        return std::nullopt;
-    }
-    return o;
+    verb.add_option("-p,--port", o.port)->required();
+    AddUsbIdOptions(verb, o.ids);
+    AddSwitch(verb, "--simulate", o.simulate);
+    verb.add_option("--fault", o.fault);
 }
 
 int Transfer(const Options& o, bool isWrite)
 {
+    SimFaultSwitch fault;
+    if (o.fault && !ParseSimFault(*o.fault, fault)) {
+        std::cerr << "tovask-cli: unknown fault '" << *o.fault << "': use " << SimFaultNames() << '\n';
+        return exitUsage;
+    }
+    if (o.fault && !o.simulate) {
+        std::cerr << "tovask-cli: --fault needs --simulate\n";
+        return exitUsage;
+    }
     UsbIds usbIds;
-    if (!ResolveUsbIds(o.vid, o.pid, usbIds))
+    if (!ResolveUsbIds(o.ids, usbIds))
         return exitUsage;
     CTovaskDoc doc;
     if (isWrite) {
@@ -138,8 +109,8 @@ int Transfer(const Options& o, bool isWrite)
     std::unique_ptr<SimReader> simulated = o.simulate ? std::make_unique<SimReader>(portKind) : nullptr;
     LinkSet links(portKind, simulated.get(), choice.devicePath);
     links.SetUsbIds(usbIds);
-    if (o.fault.fault != SimFault::None && !simulated->SetFault(o.fault)) {
-        std::cerr << "tovask-cli: the fault '" << SimFaultName(o.fault) << "' cannot happen on " << o.port << '\n';
+    if (fault.fault != SimFault::None && !simulated->SetFault(fault)) {
+        std::cerr << "tovask-cli: the fault '" << SimFaultName(fault) << "' cannot happen on " << o.port << '\n';
         return exitUsage;
     }
     PrintingSink sink;
@@ -161,16 +132,20 @@ int Transfer(const Options& o, bool isWrite)
 
 }  // namespace
 
-int CmdWrite(const std::vector<std::string>& args)
+void AddWriteVerb(CLI::App& tool)
 {
-    int code = exitOk;
-    const auto o = Parse(args, true, code);
-    return o ? Transfer(*o, true) : code;
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(tool, {"write", "write FILE --port PORT", "write the template in FILE into the reader", kWriteHelp},
+                             [o] { return Transfer(*o, true); });
+    verb->add_option("FILE", o->file)->required();
+    AddLinkOptions(*verb, *o);
 }
 
-int CmdRead(const std::vector<std::string>& args)
+void AddReadVerb(CLI::App& tool)
 {
-    int code = exitOk;
-    const auto o = Parse(args, false, code);
-    return o ? Transfer(*o, false) : code;
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(tool, {"read", "read --port PORT -o FILE", "read the reader's template into FILE", kReadHelp},
+                             [o] { return Transfer(*o, false); });
+    verb->add_option("-o,--output", o->out)->required();
+    AddLinkOptions(*verb, *o);
 }

@@ -2,12 +2,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/cli_io.h"
 #include "cli/json.h"
+#include "keyboard/host_layout.h"
 #include "device/usb/usb_port.h"
 #include "device/link_set.h"
 #include "sim/simulated_reader.h"
@@ -25,9 +28,11 @@ const char* kDevicesHelp =
     "  --simulate   list the simulated reader's bus instead\n";
 
 const char* kUdevHelp =
-    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX]\n"
+    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--fixed-layout NAME]\n"
     "Prints the udev rules that let the logged-in user program the reader with these\n"
-    "identifiers (default as for devices). Install them with:\n"
+    "identifiers (default as for devices). --fixed-layout us adds a rule that keeps\n"
+    "the reader's keyboard on the US layout on desktops that honour XKB_FIXED_LAYOUT\n"
+    "(see the README). Install them with:\n"
     "  tovask-cli udev-rule --vid 0c2e --pid 0720 | sudo tee /etc/udev/rules.d/60-tovask-reader.rules\n"
     "  sudo udevadm control --reload && sudo udevadm trigger\n"
     "then unplug the reader and plug it in again.\n";
@@ -72,116 +77,88 @@ void PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
 
 void PrintJson(const std::vector<HidListing>& list)
 {
-    std::cout << "[";
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const HidListing& l = list[i];
-        std::cout << (i ? ",\n  " : "\n  ") << "{\"path\": " << JsonString(l.path) << ", \"vendorId\": \""
-                  << UsbIdText(l.vendorId) << "\", \"productId\": \"" << UsbIdText(l.productId)
-                  << "\", \"version\": " << l.versionNumber << ", \"manufacturer\": " << JsonString(l.manufacturer)
-                  << ", \"product\": " << JsonString(l.product) << ", \"openable\": " << (l.openable ? "true" : "false")
-                  << ", \"reader\": " << (l.reader ? "true" : "false") << "}";
-    }
-    std::cout << (list.empty() ? "]\n" : "\n]\n");
-}
-
-struct UsbOptions {
-    std::optional<std::string> vid;
-    std::optional<std::string> pid;
-    bool json = false;
-    bool simulate = false;
-};
-
-// Parses the options of devices (withListing) or udev-rule; prints usage on error.
-std::optional<UsbOptions> Parse(const std::vector<std::string>& args, bool withListing, int& code)
-{
-    const char* help = withListing ? kDevicesHelp : kUdevHelp;
-    UsbOptions o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << help;
-            code = exitOk;
-            return std::nullopt;
-        }
-        if (withListing && a == "--json") {
-            o.json = true;
-        } else if (withListing && a == "--simulate") {
-            o.simulate = true;
-        } else if (!ParseUsbIdOption(args, i, o.vid, o.pid)) {
-            std::cerr << "tovask-cli: unexpected argument '" << a << "'\n" << help;
-            code = exitUsage;
-            return std::nullopt;
-        }
-    }
-    return o;
+    Json array = Json::array();
+    for (const HidListing& l : list)
+        array.push_back({{"path", JsonBytes(l.path)},
+                         {"vendorId", UsbIdText(l.vendorId)},
+                         {"productId", UsbIdText(l.productId)},
+                         {"version", l.versionNumber},
+                         {"manufacturer", JsonBytes(l.manufacturer)},
+                         {"product", JsonBytes(l.product)},
+                         {"openable", l.openable},
+                         {"reader", l.reader}});
+    std::cout << JsonText(array) << '\n';
 }
 
 }  // namespace
 
-bool ParseUsbIdOption(const std::vector<std::string>& args, std::size_t& i, std::optional<std::string>& vid,
-                      std::optional<std::string>& pid)
-{
-    const std::string& a = args[i];
-    for (auto [name, target] : {std::pair{"--vid", &vid}, std::pair{"--pid", &pid}}) {
-        if (a == name && i + 1 < args.size()) {
-            *target = args[++i];
-            return true;
-        }
-        const std::string prefix = std::string(name) + "=";
-        if (a.rfind(prefix, 0) == 0) {
-            *target = a.substr(prefix.size());
-            return true;
-        }
-    }
-    return false;
-}
-
-bool ResolveUsbIds(const std::optional<std::string>& vid, const std::optional<std::string>& pid, UsbIds& out)
+bool ResolveUsbIds(const UsbIdOptions& ids, UsbIds& out)
 {
     std::string error;
     const UsbIds build = BuildUsbIds();
-    if (!PickUsbId({{"--vid", vid}, {"TOVASK_USB_VID", EnvironmentText("TOVASK_USB_VID")}}, build.vendorId,
-                   out.vendorId, error)
-        || !PickUsbId({{"--pid", pid}, {"TOVASK_USB_PID", EnvironmentText("TOVASK_USB_PID")}}, build.productId,
-                      out.productId, error)) {
+    const UsbIdSource vid[] = {{"--vid", ids.vid}, {"TOVASK_USB_VID", EnvironmentText("TOVASK_USB_VID")}};
+    const UsbIdSource pid[] = {{"--pid", ids.pid}, {"TOVASK_USB_PID", EnvironmentText("TOVASK_USB_PID")}};
+    if (!PickUsbId({vid[0], vid[1]}, build.vendorId, out.vendorId, error)
+        || !PickUsbId({pid[0], pid[1]}, build.productId, out.productId, error)) {
         std::cerr << "tovask-cli: " << error << '\n';
         return false;
     }
     return true;
 }
 
-int CmdDevices(const std::vector<std::string>& args)
+void AddDevicesVerb(CLI::App& tool)
 {
-    int code = exitOk;
-    const auto o = Parse(args, true, code);
-    if (!o)
-        return code;
-    UsbIds wanted;
-    if (!ResolveUsbIds(o->vid, o->pid, wanted))
-        return exitUsage;
-    std::unique_ptr<SimReader> simulated = o->simulate ? std::make_unique<SimReader>(portKindUSB) : nullptr;
-    LinkSet links(portKindUSB, simulated.get());
-    std::vector<HidListing> list;
-    if (!ListHidInterfaces(links.Usb()->Backend(), wanted, list)) {
-        std::cerr << "tovask-cli: the system's HID devices could not be listed\n";
-        return exitFailed;
-    }
-    if (o->json)
-        PrintJson(list);
-    else
-        PrintTable(list, wanted);
-    return exitOk;
+    struct Options {
+        UsbIdOptions ids;
+        bool json = false;
+        bool simulate = false;
+    };
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(
+        tool, {"devices", "devices [--json]", "list the HID interfaces and which one is the reader", kDevicesHelp}, [o] {
+            UsbIds wanted;
+            if (!ResolveUsbIds(o->ids, wanted))
+                return exitUsage;
+            std::unique_ptr<SimReader> simulated = o->simulate ? std::make_unique<SimReader>(portKindUSB) : nullptr;
+            LinkSet links(portKindUSB, simulated.get());
+            std::vector<HidListing> list;
+            if (!ListHidInterfaces(links.Usb()->Backend(), wanted, list)) {
+                std::cerr << "tovask-cli: the system's HID devices could not be listed\n";
+                return exitFailed;
+            }
+            if (o->json)
+                PrintJson(list);
+            else
+                PrintTable(list, wanted);
+            return exitOk;
+        });
+    AddSwitch(*verb, "--json", o->json);
+    AddSwitch(*verb, "--simulate", o->simulate);
+    AddUsbIdOptions(*verb, o->ids);
 }
 
-int CmdUdevRule(const std::vector<std::string>& args)
+void AddUdevRuleVerb(CLI::App& tool)
 {
-    int code = exitOk;
-    const auto o = Parse(args, false, code);
-    if (!o)
-        return code;
-    UsbIds ids;
-    if (!ResolveUsbIds(o->vid, o->pid, ids))
-        return exitUsage;
-    std::cout << UdevRuleText(ids);
-    return exitOk;
+    auto ids = std::make_shared<UsbIdOptions>();
+    auto fixedLayout = std::make_shared<std::optional<std::string>>();
+    CLI::App* verb = AddVerb(tool,
+                             {"udev-rule", "udev-rule [--fixed-layout NAME]",
+                              "print the udev rules that give the user the reader", kUdevHelp},
+                             [ids, fixedLayout] {
+                                 UsbIds resolved;
+                                 if (!ResolveUsbIds(*ids, resolved))
+                                     return exitUsage;
+                                 std::string text = UdevRuleText(resolved);
+                                 if (*fixedLayout) {
+                                     std::string error;
+                                     if (!OpenHostLayout(**fixedLayout, error)) {
+                                         std::cerr << "tovask-cli: --fixed-layout: " << error << '\n';
+                                         return exitUsage;
+                                     }
+                                     text += FixedLayoutRuleText(resolved, **fixedLayout);
+                                 }
+                                 return PrintOut(text) ? exitOk : exitFailed;
+                             });
+    AddUsbIdOptions(*verb, *ids);
+    verb->add_option("--fixed-layout", *fixedLayout, "keep the reader's keyboard on this layout");
 }

@@ -1,7 +1,8 @@
 # Writes a program's manual page with help2man from its own --help and
 # --version, gzipped for installing. Run as
-#   cmake -DPROGRAM=... -DSUMMARY=... -DINCLUDES=a.h2m;b.h2m [-DVERBS=v1;v2] -DOUTPUT=x.1.gz -P man_page.cmake
-# With VERBS, a COMMANDS section holds each verb's `PROGRAM VERB --help`.
+#   cmake -DPROGRAM=... -DSUMMARY=... -DINCLUDES=a.h2m;b.h2m [-DVERBS=TRUE] -DOUTPUT=x.1.gz -P man_page.cmake
+# With VERBS, a COMMANDS section holds `PROGRAM VERB --help` for each verb
+# listed under "Commands:" in `PROGRAM --help`.
 get_filename_component(name ${OUTPUT} NAME)
 string(REGEX REPLACE "\\.1\\.gz$" "" name "${name}")
 get_filename_component(dir ${OUTPUT} DIRECTORY)
@@ -14,8 +15,18 @@ foreach(file IN LISTS INCLUDES)
   string(APPEND text "${part}\n")
 endforeach()
 if(VERBS)
+  execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE usage RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${name} --help failed (${rc})")
+  endif()
+  string(REGEX MATCH "Commands:\n(  [^\n]*\n)+" commands "${usage}")
+  string(REGEX MATCHALL "\n  [a-z][-a-z]*" verbs "${commands}")
+  list(TRANSFORM verbs REPLACE "^\n  " "")
+  if(NOT verbs)
+    message(FATAL_ERROR "${name} --help lists no commands")
+  endif()
   string(APPEND text "[COMMANDS]\n")
-  foreach(verb IN LISTS VERBS)
+  foreach(verb IN LISTS verbs)
     execute_process(COMMAND ${PROGRAM} ${verb} --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)
       message(FATAL_ERROR "${name} ${verb} --help failed (${rc})")

@@ -9,7 +9,7 @@ set -euo pipefail
 PKGS=(cmake g++ make pkg-config qt6-base-dev libhidapi-dev
       libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation xvfb xauth
       g++-mingw-w64-x86-64 googletest wine64 wine dpkg-dev file help2man lintian appstream
-      desktop-file-utils man-db "$@")
+      desktop-file-utils man-db libxkbcommon-dev xkb-data "$@")
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

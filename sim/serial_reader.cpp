@@ -105,8 +105,16 @@ int SimSerialReader::GiveToProgram(std::uint8_t* buffer, int max)
     return n;
 }
 
-long long SimSerialReader::NowMs()
+void SimSerialReader::SetClock(std::function<long long()> nowMs)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_clock = std::move(nowMs);
+}
+
+long long SimSerialReader::NowMs() const
+{
+    if (m_clock)
+        return m_clock();
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
@@ -195,9 +203,15 @@ void SimSerialReader::SendDue()
     const long long now = NowMs();
     auto due = std::stable_partition(m_pending.begin(), m_pending.end(),
                                      [now](const PendingReply& r) { return r.dueMs <= now; });
+    // One write for all that is due: a reader on the other end of a
+    // pseudo-terminal then finds it all at once, as it would from a UART's
+    // receive buffer, rather than the first of many pieces.
+    std::vector<std::uint8_t> bytes;
     for (auto it = m_pending.begin(); it != due; ++it)
-        WriteAll(it->bytes.data(), it->bytes.size());
+        bytes.insert(bytes.end(), it->bytes.begin(), it->bytes.end());
     m_pending.erase(m_pending.begin(), due);
+    if (!bytes.empty())
+        WriteAll(bytes.data(), bytes.size());
 }
 
 void SimSerialReader::Swipe(const std::vector<std::uint8_t>& bytes)
@@ -206,12 +220,27 @@ void SimSerialReader::Swipe(const std::vector<std::uint8_t>& bytes)
     WriteAll(bytes.data(), bytes.size());
 }
 
-std::vector<std::uint8_t> SimSerialReader::SampleCard()
+ReaderOutput SimSerialReader::OutputFor(const CardSwipe& card) const
 {
-    const std::string card =
-        "%B4000123456789010^SAMPLE/CARD^29121010000000000000?\r"
-        ";4000123456789010=29121010000000000000?\r";
-    return std::vector<std::uint8_t>(card.begin(), card.end());
+    TemplateRecord record;
+    DecodeImage(m_memory.Image(), record);
+    return ReaderOutputFor(record, card);
+}
+
+void SimSerialReader::SwipeCard(const CardSwipe& card)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const ReaderOutput out = OutputFor(card);
+    // Queued behind anything still going out, one byte per output delay.
+    long long due = NowMs();
+    for (const PendingReply& r : m_pending)
+        due = std::max(due, r.dueMs + out.byteDelayMs);
+    for (std::uint8_t b : out.bytes) {
+        m_pending.push_back({{b}, due});
+        due += out.byteDelayMs;
+    }
+    SendDue();
+    WakeServer();
 }
 
 std::vector<std::uint8_t> SimSerialReader::BuildReply(const ConfigImage& image)

@@ -17,12 +17,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "device/com/com_port.h"
+#include "model/reader_output.h"
 #include "sim/reader_memory.h"
 
 class SimSerialReader {
@@ -72,11 +74,16 @@ public:
     void Stop();
     bool Running() const { return m_thread.joinable(); }
 
-    // Sends bytes on the line as if a card had been swiped.
+    // Sends bytes on the line at once, as a reader's output.
     void Swipe(const std::vector<std::uint8_t>& bytes);
-    void SwipeSample() { Swipe(SampleCard()); }
-    // A card's output: track 1 and track 2 data, each ending in a carriage return.
-    static std::vector<std::uint8_t> SampleCard();
+    // A card swiped: sends what the template in the reader's memory makes of
+    // it, one byte every output delay by the reader's clock.
+    void SwipeCard(const CardSwipe& card);
+    void SwipeSample() { SwipeCard(SampleSwipe()); }
+    // What the reader sends for this card with the template it holds now.
+    ReaderOutput OutputFor(const CardSwipe& card) const;
+    // The reader's clock in milliseconds (a steady clock unless a test sets one).
+    void SetClock(std::function<long long()> nowMs);
     // The answer to a read request for this image: 0xEF, 130 nibble characters, 0xEE.
     static std::vector<std::uint8_t> BuildReply(const ConfigImage& image);
 
@@ -108,7 +115,9 @@ private:
     void SendDue();
     void WriteAll(const std::uint8_t* bytes, std::size_t count);
     void Serve();
-    static long long NowMs();
+    // Makes the serving thread look at the queue again.
+    void WakeServer();
+    long long NowMs() const;
 
     // The in-process line, both directions, and its switches.
     void TakeFromProgram(const std::uint8_t* bytes, std::size_t count);
@@ -129,6 +138,7 @@ private:
     std::string m_error;
 
     mutable std::mutex m_mutex;
+    std::function<long long()> m_clock;
     Faults m_faults;
     State m_state = State::Idle;
     std::uint32_t m_header = 0;  // the last four bytes, for spotting AA 55 FF 00

@@ -172,12 +172,19 @@ void SimSerialReader::Stop()
     if (!m_thread.joinable())
         return;
     m_stop = true;
-    const char wake = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(m_wake[1], &wake, 1);
+    WakeServer();
     m_thread.join();
     char drain[16];
     while (::read(m_wake[0], drain, sizeof drain) > 0) {
     }
+}
+
+void SimSerialReader::WakeServer()
+{
+    if (m_wake[1] < 0)
+        return;
+    const char wake = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(m_wake[1], &wake, 1);
 }
 
 void SimSerialReader::Serve()
@@ -197,6 +204,11 @@ void SimSerialReader::Serve()
             break;
         if (r < 0 && errno != EINTR)
             break;
+        if (r > 0 && (fds[1].revents & POLLIN)) {
+            char drain[16];
+            while (::read(m_wake[0], drain, sizeof drain) > 0) {
+            }
+        }
         Pump();
         if (r > 0 && (fds[0].revents & (POLLHUP | POLLERR)))
             ::poll(nullptr, 0, 10);  // the line is down; do not spin

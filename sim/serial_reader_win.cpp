@@ -30,3 +30,5 @@ void SimSerialReader::Start() {}
 void SimSerialReader::Stop() {}
 
 void SimSerialReader::Serve() {}
+
+void SimSerialReader::WakeServer() {}

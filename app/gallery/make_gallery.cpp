@@ -1,15 +1,16 @@
 // tovask-gallery DIR: writes the README's screenshots into DIR, drawn by the
 // real windows on the simulated reader: the main window with USB, with COM3
 // (serial row shown), with the field editor open and scrolled in a small
-// window, the port selection dialog and the card test dialog after a swipe;
-// and, with their title bars, a template with unsaved edits (its title
-// marked, the Edit menu open) and the question before they would go. The
-// title bars need a window manager: run it on a display
-// (QT_QPA_PLATFORM=xcb, under xvfb-run with openbox); elsewhere those two
-// show the window's content only.
+// window, the port selection dialog, the card test dialog after a swipe, and
+// the Output Preview with a German host; and, with their title bars, a
+// template with unsaved edits (its title marked, the Edit menu open) and the
+// question before they would go. The title bars need a window manager: run
+// it on a display (QT_QPA_PLATFORM=xcb, under xvfb-run with openbox);
+// elsewhere those two show the window's content only.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -33,6 +34,7 @@
 #include "sim/serial_reader.h"
 #include "sim/simulated_reader.h"
 #include "view/message_box_sink.h"
+#include "view/output_preview.h"
 #include "view/test_mr_dialog.h"
 #include "view/tovask_view.h"
 
@@ -73,10 +75,13 @@ bool SaveWithFrames(const std::vector<QWidget*>& widgets, const QDir& dir, const
     return true;
 }
 
-// The main window as it opens for a link, with the first paint done.
-std::unique_ptr<CMainFrame> OpenFrame(int portKind, LinkSet& links)
+// The main window as it opens for a link, with the first paint done; the
+// Output Preview is left out unless asked for.
+std::unique_ptr<CMainFrame> OpenFrame(int portKind, LinkSet& links, bool preview = false)
 {
     auto frame = std::make_unique<CMainFrame>();
+    if (auto* dock = frame->findChild<QDockWidget*>("OutputPreviewDock"); dock && !preview)
+        dock->hide();
     frame->View().SetLinks(&links);
     frame->StartView(portKind);
     frame->show();
@@ -132,6 +137,24 @@ int main(int argc, char** argv)
         ok &= SaveWithFrames({box.get()}, dir, "save-changes.png");
     }
     {
+        SimReader simulated(portKindUSB);
+        LinkSet links(portKindUSB, &simulated);
+        auto frame = OpenFrame(portKindUSB, links, true);
+        TemplateRecord& r = frame->Doc().record;
+        r.formatFields[16].text = "[CR]";  // T2Suffix
+        r.formatFields[15] = {"Enable", 1};  // T2Lrc
+        r.trackEnabled = {0, 1, 0};
+        if (auto* preview = frame->findChild<OutputPreviewPanel*>()) {
+            preview->SetLayout("de");
+            preview->Refresh();
+        }
+        frame->View().UpdatePanelFromTemplate();
+        frame->resize(frame->width(), 600);
+        ok &= Save(*frame, dir, "main-preview.png");
+        if (auto* preview = frame->findChild<OutputPreviewPanel*>())
+            preview->SetLayout("us");
+    }
+    {
         SimReader simulated(4);
         LinkSet links(4, &simulated);  // COM3
         auto frame = OpenFrame(4, links);
@@ -151,7 +174,19 @@ int main(int argc, char** argv)
         CTestMR dialog;
         if (reader.IsOpen() && port.OpenPort(3)) {
             dialog.SetLink(&port);
+            // A template that ends each track with a carriage return; the
+            // reader's clock runs past its paced output at once.
+            TemplateRecord record;
+            DecodeImage(DefaultImage(), record);
+            record.formatFields[8].text = record.formatFields[16].text = "[CR]";
+            ConfigImage image = DefaultImage();
+            EncodeImage(record, image);
+            memory.SetImage(image);
+            long long now = 0;
+            reader.SetClock([&now] { return now; });
             reader.SwipeSample();
+            now = 1000000;
+            reader.Pump();
             for (int i = 0; i < 50; ++i) {
                 QApplication::processEvents();
                 dialog.Poll();

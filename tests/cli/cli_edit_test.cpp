@@ -14,19 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The argument quoted for the shell (cmd on Windows, where the program's
-// runtime takes the double quotes away).
-std::string Q(const std::string& s)
-{
-#ifdef _WIN32
-    return "\"" + s + "\"";
-#endif
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 class CliEditTest : public ::testing::Test {
 protected:
     void SetUp() override

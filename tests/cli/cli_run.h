@@ -54,3 +54,17 @@ inline CliRun Cli(const std::string& args)
     std::filesystem::remove(errFile);
     return r;
 }
+
+// The argument quoted for the shell (cmd on Windows, where the program's
+// runtime takes the double quotes away).
+inline std::string Q(const std::string& s)
+{
+#ifdef _WIN32
+    return "\"" + s + "\"";
+#else
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+#endif
+}

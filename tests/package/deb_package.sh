@@ -11,7 +11,7 @@ fail() { echo "$*"; exit 1; }
 (cd "$build" && cpack -G DEB -B "$out" > "$out/cpack.log") || { cat "$out/cpack.log"; exit 1; }
 deb=$(ls "$out"/*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libhidapi-hidraw0 libqt6widgets6 libstdc++6; do
+for lib in libhidapi-hidraw0 libqt6widgets6 libstdc++6 libxkbcommon0 xkb-data; do
     grep -q "$lib" <<< "$depends" || fail "Depends lacks $lib: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 5 ] || fail "no extended description"

@@ -195,6 +195,42 @@ TEST_F(SimSerial, TheBackgroundThreadAnswersAndStops)
     EXPECT_EQ(memory.Image(), Pattern(7));
 }
 
+// A template written over the line shapes the next swipe, which goes out one
+// byte per output delay by the reader's clock.
+TEST_F(SimSerial, ASwipeSendsTheWrittenTemplatesOutputAtItsPace)
+{
+    long long now = 1000;
+    sim.SetClock([&now] { return now; });
+    TemplateRecord record;
+    DecodeImage(DefaultImage(), record);
+    record.formatFields[9].text = "P[CR]";  // T2Prefix
+    record.trackEnabled = {0, 1, 0};
+    record.outputDelay = 20;
+    ConfigImage image = DefaultImage();
+    EncodeImage(record, image);
+    Send(Command(0xE7));
+    Send(Frame(image));
+    sim.Pump();
+    ASSERT_EQ(memory.Image(), image);
+
+    const std::string expected = "P\r;4000123456789010=29121010000000000000?";
+    sim.SwipeSample();
+    Bytes got = Take();
+    EXPECT_EQ(got, Bytes{'P'});
+    now += 19;
+    sim.Pump();
+    EXPECT_TRUE(Take().empty());
+    now += 1;
+    sim.Pump();
+    EXPECT_EQ(Take(), Bytes{'\r'});
+    now += 20 * 100;
+    sim.Pump();
+    const Bytes rest = Take();
+    got.push_back('\r');
+    got.insert(got.end(), rest.begin(), rest.end());
+    EXPECT_EQ(std::string(got.begin(), got.end()), expected);
+}
+
 }  // namespace
 
 #else

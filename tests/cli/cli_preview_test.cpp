@@ -1,0 +1,68 @@
+// preview, check-layout and udev-rule --fixed-layout, run as a user runs them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/cli_run.h"
+#include "scratch_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(CliPreview, PrintsWhatTheReaderSendsAndWhatTheHostReceives)
+{
+    const fs::path dir = fs::temp_directory_path() /
+                         ("tovask-cli-preview-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::create_directories(dir);
+    const std::string file = Q((dir / "shop.mtl").string());
+    ASSERT_EQ(Cli("new " + file).code, 0);
+    ASSERT_EQ(Cli("set " + file + " " + Q("T2Suffix=[CR]") + " T2Lrc=Enable trackEnabled=0,1,0").code, 0);
+
+    struct Case {
+        std::string args;
+        int code;
+        std::vector<std::string> shown;  // each must appear in standard output or error
+    };
+    const std::vector<Case> cases = {
+        {"preview " + file, 0,
+         {"Sent:     ;4000123456789010=29121010000000000000?5[CR]\n",
+          "MR Test:  ;4000123456789010=29121010000000000000?5<D>\n", "Beeps:    none\n",
+          "one byte every 4 ms: 41 bytes in 164 ms"}},
+        {"preview " + file + " --layout us", 0, {"Every character arrives as sent."}},
+        {"preview " + file + " --layout de", 1,
+         {"Layout de receives: \xC3\xB6" "4000", "byte 0: ';' -> '\xC3\xB6'",
+          "byte 17: '=' -> dead key (dead_acute)", "byte 38: '?' -> '_'"}},
+        {"preview " + file + " --tracks " + Q(";12=3") + " --damaged 2", 0, {"Sent:     \n"}},
+        {"preview " + file + " --tracks " + Q("AB;12") + " --layout fr --json", 1,
+         {"\"format\": \"tovask-preview-1\"", "\"bytes\": \"3b31323f370d\"", "\"text\": \";12?7[CR]\"",
+          "\"typed\": \"m&\\u00e9\\u00a7\\u00e8\\r\"",
+          "{\"offset\": 0, \"char\": \";\", \"becomes\": \"m\", \"dead\": false}"}},
+        {"preview " + file + " --tracks " + Q("a;;") , 2, {"'a' is not a track 1 character"}},
+        {"preview " + file + " --damaged 3", 2, {"track 3 is not on the card"}},
+        {"preview " + file + " --layout nowhere", 2, {"unknown keyboard layout \"nowhere\""}},
+        {"check-layout " + file + " --layout us", 0, {"us: every character arrives as sent"}},
+        {"check-layout " + file + " --layout us,tr", 1,
+         {"T2StartSentinel: ';' -> '\xC5\x9F'", "T2Separator: '=' -> '-'", "T2StopSentinel: '?' -> ':'",
+          "track 2 LRC: "}},
+        {"check-layout " + file, 2, {"--layout"}},
+        {"udev-rule --vid 0c2e --pid 0720 --fixed-layout us", 0,
+         {"SUBSYSTEM==\"input\", KERNEL==\"event*\", ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\", "
+          "ENV{XKB_FIXED_LAYOUT}=\"us\", ENV{XKB_FIXED_VARIANT}=\"\""}},
+        {"udev-rule --fixed-layout " + Q("de(nodeadkeys)"), 0,
+         {"ENV{XKB_FIXED_LAYOUT}=\"de\", ENV{XKB_FIXED_VARIANT}=\"nodeadkeys\""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, c.code) << r.out << r.err;
+        for (const std::string& s : c.shown)
+            EXPECT_NE((r.out + r.err).find(s), std::string::npos) << "missing: " << s << "\n" << r.out << r.err;
+    }
+    RemoveScratch(dir);
+}
+
+}  // namespace
