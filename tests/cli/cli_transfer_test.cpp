@@ -47,14 +47,15 @@ TEST_F(CliTransferTest, WriteAndReadAgainstTheSimulatedReaderOnEveryLink)
     }
 }
 
+// A port that cannot be opened is a reader not reached: exit code 4.
 TEST_F(CliTransferTest, PortThatCannotBeOpenedFails)
 {
     ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
     const CliRun r = Cli("write " + Path("a.mtl") + " --port /dev/tovask-no-such-port");
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 4);
     EXPECT_EQ(r.out, "Can't open this COM port!!\n");
     const CliRun rd = Cli("read --port /dev/tovask-no-such-port -o " + Path("x.mtl"));
-    EXPECT_EQ(rd.code, 1);
+    EXPECT_EQ(rd.code, 4);
     EXPECT_FALSE(fs::exists(Path("x.mtl")));
 }
 
@@ -65,17 +66,17 @@ TEST_F(CliTransferTest, BadArguments)
     EXPECT_EQ(Cli("write --port COM1").code, 2);                            // no file
     EXPECT_EQ(Cli("read --port COM1").code, 2);                             // no output
     EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port COM9").code, 2);      // no such port
-    EXPECT_EQ(Cli("write " + Path("short.mtl") + " --port COM1 --simulate").code, 1);  // missing file
+    EXPECT_EQ(Cli("write " + Path("short.mtl") + " --port COM1 --simulate").code, 2);  // missing file
 }
 
-// A misbehaving simulated reader: the one message, exit code 1, no output
+// A misbehaving simulated reader: the one message, exit code 1 (4 when it is gone), no output
 // file; faults that cannot happen on the link, or without the simulator, are
 // usage errors.
 TEST_F(CliTransferTest, FaultSwitchesOfTheSimulatedReader)
 {
     ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
     CliRun r = Cli("read --port USB -o " + Path("b.mtl") + " --simulate --fault=vanish");
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 4);  // no reader reached
     EXPECT_EQ(r.out, "There is no programmable MR connected!\n");
     EXPECT_FALSE(fs::exists(Path("b.mtl")));
 
@@ -110,7 +111,7 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
 
     ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
     r = Cli("write " + Path("a.mtl") + " --port USB --simulate --vid 0c2e --pid 0720");
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 4);
     EXPECT_EQ(r.out, "There is no programmable MR connected!\n");
     r = Cli("--verbose write " + Path("a.mtl") + " --port USB --simulate --vid=1209 --pid=0x0001");
     EXPECT_EQ(r.code, 0);
