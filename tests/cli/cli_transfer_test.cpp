@@ -132,4 +132,61 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
     EXPECT_NE(r.out.find("ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\""), std::string::npos) << r.out;
 }
 
+// Proof for a write on every link: verify and write --verify sort the outcome
+// into exit codes and name the values that differ (the file's first);
+// --if-different sends no write command to a reader that already holds the
+// file; --json prints one object.
+TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
+{
+    ASSERT_EQ(Cli("new " + Path("same.mtl")).code, 0);  // what a new simulated reader holds
+    ASSERT_EQ(Cli("new " + Path("other.mtl")).code, 0);
+    ASSERT_EQ(Cli("set " + Path("other.mtl") + " \"T2Suffix=[CR]\" outputDelay=9").code, 0);
+    const std::string same = Path("same.mtl"), other = Path("other.mtl");
+    const std::string otherLines = "The reader holds other values than " + other +
+                                   ":\nT2Suffix: \"[CR]\" -> \"\"\noutputDelay: 9 -> 4\n";
+    const std::string written = "programmable MR writing OK, Check MR data please !\n";
+    const std::string writeCommand = "simulated reader: write command over ";
+    struct Case {
+        std::string args;  // after "--port PORT --simulate"
+        int code;
+        std::string out;
+        bool writes;  // the trace shows a write command
+    };
+    for (const std::string port : {"USB", "PS2", "COM3"}) {
+        // On USB the write checks its first read itself; the drift strikes the one after.
+        const std::string drift = port == "USB" ? " --fault=drift=2" : " --fault=drift";
+        const Case cases[] = {
+            {"verify " + same, 0, "The reader holds " + same + ".\n", false},
+            {"verify " + other, 3, otherLines, false},
+            {"write " + other + " --verify", 0, written, true},
+            {"write " + same + " --verify" + drift, 3,
+             written + "The reader holds other values than " + same + ":\noutputDelay: 4 -> 5\n", true},
+            {"write " + same + " --if-different", 0, "The reader already holds " + same + ".\n", false},
+            {"write " + other + " --if-different --verify", 0, written, true},
+            {"verify " + other + " --json", 3,
+             "{\n  \"result\": \"differs\",\n  \"exitCode\": 3,\n  \"message\": \"The reader holds other values than " +
+                 other + ":\",\n  \"differences\": [\"T2Suffix\", \"outputDelay\"],\n",
+             false},
+            {"verify " + Path("absent.mtl"), 2, "", false},
+        };
+        for (const Case& c : cases) {
+            const CliRun r = Cli("--verbose " + c.args + " --port " + port + " --simulate");
+            const std::string what = port + ": " + c.args;
+            EXPECT_EQ(r.code, c.code) << what << "\n" << r.out;
+            EXPECT_EQ(r.out.substr(0, c.out.size()), c.out) << what;
+            EXPECT_EQ(r.err.find(writeCommand) != std::string::npos, c.writes) << what;
+        }
+    }
+    // No reader reached: 4, in words and in JSON.
+    CliRun r = Cli("verify " + same + " --port USB --simulate --fault=vanish --json");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_NE(r.out.find("\"result\": \"unreachable\",\n  \"exitCode\": 4,\n  \"message\": "
+                         "\"There is no programmable MR connected!\""),
+              std::string::npos)
+        << r.out;
+    r = Cli("write " + same + " --port COM3 --simulate --fault=cts-low --verify");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "programmable MR writing error!\n");
+}
+
 }  // namespace
