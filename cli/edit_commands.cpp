@@ -9,7 +9,7 @@
 
 #include "cli/cli_io.h"
 #include "cli/commands.h"
-#include "cli/compare.h"
+#include "model/template_compare.h"
 #include "cli/template_json.h"
 #include "model/template_values.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/compare.h"
+#include "model/template_compare.h"
 #include "cli/verbs.h"
 #include "device/link_set.h"
 #include "device/transfer.h"

@@ -121,6 +121,14 @@ void CTovaskView::OnReadFromMR()
     QApplication::restoreOverrideCursor();
 }
 
+void CTovaskView::OnVerifyMR()
+{
+    TransferContext ctx = MakeContext();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ::OnVerifyMR(ctx);
+    QApplication::restoreOverrideCursor();
+}
+
 void CTovaskView::OnMRTest()
 {
     if (!IsComPortKind(m_portKind) || !m_testDialog)

@@ -56,6 +56,7 @@ public:
     // Commands of the Access and Test menus.
     void OnWriteIntoMR();
     void OnReadFromMR();
+    void OnVerifyMR();
     void OnMRTest();
 
     void OpenFieldEditor(int k);

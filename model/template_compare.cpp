@@ -1,8 +1,7 @@
-#include "cli/compare.h"
+#include "model/template_compare.h"
 
 #include <cstdio>
 
-#include "cli/cli_io.h"
 #include "model/template_values.h"
 
 namespace {
@@ -43,6 +42,21 @@ std::string ImageOnlyDifferences(const ConfigImage& a, const TemplateRecord& ra,
 }
 
 }  // namespace
+
+std::string Printable(const std::string& bytes)
+{
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "<%02X>", c);
+            out += buf;
+        }
+    }
+    return out;
+}
 
 std::vector<Difference> Differences(const ConfigImage& a, const ConfigImage& b)
 {

@@ -11,6 +11,9 @@ struct Difference {
     std::string line;  // "T2Suffix: \"[CR]\" -> \"\"", with a's value first
 };
 
+// Bytes outside printable ASCII as <XX>, so a terminal shows every byte.
+std::string Printable(const std::string& bytes);
+
 // Every value that differs between a and b, in the order of the names, and
 // a last "image" line for bytes that differ without changing any value. The
 // two are equal when the list is empty.
