@@ -95,7 +95,7 @@ void CliSink::Release(bool print)
     m_held.clear();
 }
 
-ReaderLink::ReaderLink(const LinkOptions& o) : m_options(o), m_sink(o.json) {}
+ReaderLink::ReaderLink(const LinkOptions& o, bool quiet) : m_options(o), m_sink(o.json || quiet) {}
 
 ReaderLink::~ReaderLink() = default;
 
@@ -127,6 +127,12 @@ int ReaderLink::Open()
         std::cerr << "tovask-cli: the fault '" << SimFaultName(fault) << "' cannot happen on " << o.port << '\n';
         return exitUsage;
     }
+    return Restart();
+}
+
+int ReaderLink::Restart()
+{
+    m_sink.last.clear();
     if (m_links->Start(m_sink) != LinkSet::StartResult::Ok) {
         const int code = ExitCodeOfMessage(m_sink.last, "");
         return code == exitOk ? exitFailed : code;

@@ -15,6 +15,10 @@
 #include "model/tovask_doc.h"
 #include "sim/simulated_reader.h"
 
+struct WriteOptions;
+// write --each: reader after reader, until --count or Ctrl+C.
+int WriteEach(const WriteOptions& o);
+
 // The options every transfer verb takes.
 struct LinkOptions {
     std::string port;
@@ -24,6 +28,16 @@ struct LinkOptions {
     bool json = false;
 };
 void AddLinkOptions(CLI::App& verb, LinkOptions& o);
+
+struct WriteOptions {
+    std::string file;
+    LinkOptions link;
+    bool verify = false;
+    bool ifDifferent = false;
+    bool each = false;
+    int count = 0;  // 0: no end but Ctrl+C or the end of standard input
+    std::string log;
+};
 
 // The exit code a message of the procedures means: exitOk for the success
 // message named, exitUnreachable for the messages that say no reader was
@@ -49,11 +63,14 @@ private:
 
 class ReaderLink {
 public:
-    explicit ReaderLink(const LinkOptions& o);
+    // quiet: no message is printed, whatever the options.
+    explicit ReaderLink(const LinkOptions& o, bool quiet = false);
     ~ReaderLink();
     // Sets up the link and runs the start checks: exitOk, exitUsage (the
     // reason on standard error) or the code of the start's message.
     int Open();
+    // The start checks again, for a reader connected since.
+    int Restart();
     // The procedures; each gives exitOk, exitFailed or exitUnreachable.
     int Write(const ConfigImage& image);
     // quiet: the success message is not printed.
@@ -61,6 +78,8 @@ public:
     // The device the link used: the HID path, the serial device, or "".
     std::string Path() const;
     CliSink& Sink() { return m_sink; }
+    LinkSet& Links() { return *m_links; }
+    SimReader* Simulated() { return m_simulated.get(); }
 
 private:
     int Run(void (*procedure)(TransferContext&), const char* success);

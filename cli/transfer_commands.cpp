@@ -9,12 +9,18 @@ namespace {
 
 const char* kWriteHelp =
     "Usage: tovask-cli write FILE --port PORT [--verify] [--if-different] [--json]\n"
+    "                        [--each [--count N] [--log FILE]]\n"
     "                        [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
     "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
     "  --port PORT      USB, PS2, COM1..COM8, or a serial device path such as /dev/ttyUSB0\n"
     "  --verify         read the template back over the same link and compare it with\n"
     "                   FILE, value by value as diff does\n"
     "  --if-different   read first; when the reader already holds FILE, write nothing\n"
+    "  --each           program reader after reader, each written and verified: on USB or\n"
+    "                   a serial device path as each is connected, on COMn and PS2 after\n"
+    "                   Enter; Ctrl+C ends the run once the reader at hand is done\n"
+    "  --count N        end after N readers\n"
+    "  --log FILE       append one JSON line per reader to FILE\n"
     "  --json           print one JSON object: result, exitCode, message, differences, path\n"
     "  --vid, --pid     the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate       use the built-in simulated reader\n"
@@ -22,7 +28,8 @@ const char* kWriteHelp =
     "                   refuse[=N], vanish, cts-low, drift[=N]\n"
     "Exit code 0 written (and verified where asked), 1 the transfer failed, 2 bad usage\n"
     "or a file error, 3 the reader holds other values than FILE, 4 no reader could be\n"
-    "reached (not found, the port cannot be opened, permission denied).\n";
+    "reached (not found, the port cannot be opened, permission denied). With --each:\n"
+    "0 when no reader failed, 1 otherwise; the last line says how many of each.\n";
 
 const char* kReadHelp =
     "Usage: tovask-cli read --port PORT -o FILE [--json] [--vid HEX --pid HEX]\n"
@@ -37,13 +44,6 @@ const char* kReadHelp =
     "                refuse[=N], vanish, cts-low, drift[=N]\n"
     "Exit code 0 on \"programmable MR reading OK!\", 1 the transfer failed, 2 bad usage\n"
     "or a file error, 4 no reader could be reached.\n";
-
-struct WriteOptions {
-    std::string file;
-    LinkOptions link;
-    bool verify = false;
-    bool ifDifferent = false;
-};
 
 int Write(const WriteOptions& o)
 {
@@ -94,11 +94,14 @@ void AddWriteVerb(CLI::App& tool)
 {
     auto o = std::make_shared<WriteOptions>();
     CLI::App* verb = AddVerb(tool, {"write", "write FILE --port PORT", "write the template in FILE into the reader", kWriteHelp},
-                             [o] { return Write(*o); });
+                             [o] { return o->each ? WriteEach(*o) : Write(*o); });
     verb->add_option("FILE", o->file)->required();
     AddLinkOptions(*verb, o->link);
     AddSwitch(*verb, "--verify", o->verify);
     AddSwitch(*verb, "--if-different", o->ifDifferent);
+    AddSwitch(*verb, "--each", o->each);
+    verb->add_option("--count", o->count)->check(CLI::PositiveNumber);
+    verb->add_option("--log", o->log);
 }
 
 void AddReadVerb(CLI::App& tool)
