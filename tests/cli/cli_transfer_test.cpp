@@ -7,6 +7,11 @@
 #include <fstream>
 
 #include "cli/cli_run.h"
+#include "model/sha256.h"
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -187,6 +192,51 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
     r = Cli("write " + same + " --port COM3 --simulate --fault=cts-low --verify");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "programmable MR writing error!\n");
+}
+
+// Reader after reader with simulated plugging: a line per reader, the
+// summary, and a JSON log line per reader naming the template by its SHA-256.
+TEST_F(CliTransferTest, EachProgramsReaderAfterReaderAndLogsThem)
+{
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    const std::string bytes = Read(Path("a.mtl"));
+    const std::string digest = Sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    std::vector<std::string> ports = {"USB"};
+#ifndef _WIN32
+    ports.push_back("/dev/ttyUSB7");  // a USB-serial adapter: its node comes and goes
+#endif
+    for (const std::string& port : ports) {
+        fs::remove(Path("run.log"));
+        const CliRun r = Cli("write " + Path("a.mtl") + " --port " + port + " --each --count 3 --simulate --log " +
+                             Path("run.log"));
+        EXPECT_EQ(r.code, 0) << port << r.err;
+        for (const char* line : {"reader 1 ", "reader 2 ", "reader 3 ", "Remove the reader.\nConnect the next reader.\n"})
+            EXPECT_NE(r.out.find(line), std::string::npos) << port << ": " << line << "\n" << r.out;
+        EXPECT_EQ(r.out.find("reader 4 "), std::string::npos) << port;
+        EXPECT_TRUE(r.out.ends_with(": written and verified\n3 written and verified, 0 failed\n")) << port << r.out;
+        std::istringstream log(Read(Path("run.log")));
+        int lines = 0;
+        for (std::string line; std::getline(log, line); ++lines) {
+            EXPECT_NE(line.find("\"n\":" + std::to_string(lines + 1) + ","), std::string::npos) << line;
+            EXPECT_NE(line.find("\"template\":\"" + digest + "\",\"result\":\"ok\""), std::string::npos) << line;
+        }
+        EXPECT_EQ(lines, 3) << port;
+    }
+#ifndef _WIN32
+    // Ctrl+C mid-run: the reader at hand is finished, then the summary; every
+    // reader counted is logged as written and verified.
+    fs::remove(Path("run.log"));
+    const CliRun r = Cli("write " + Path("a.mtl") + " --port USB --each --simulate --log " + Path("run.log") +
+                         " & pid=$!; sleep 2.5; kill -INT $pid; wait $pid");
+    EXPECT_EQ(r.code, 0) << r.err;
+    const std::size_t last = r.out.rfind(" written and verified, 0 failed\n");
+    ASSERT_NE(last, std::string::npos) << r.out;
+    const int counted = std::stoi(r.out.substr(r.out.rfind('\n', last) + 1));
+    EXPECT_GE(counted, 1);
+    const std::string log = Read(Path("run.log"));
+    EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), counted) << log;
+    EXPECT_EQ(log.find("\"result\":\"failed\""), std::string::npos) << log;
+#endif
 }
 
 }  // namespace
