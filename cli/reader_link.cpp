@@ -202,13 +202,14 @@ int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& 
 }
 
 int Compare(const LinkOptions& o, ReaderLink& link, const std::string& file, const ConfigImage& fileImage,
-            const ConfigImage& readerImage, const std::string& sameText)
+            const ConfigImage& readerImage)
 {
     const std::vector<Difference> differences = Differences(fileImage, readerImage);
     if (differences.empty()) {
-        if (!o.json && !sameText.empty())
-            std::cout << sameText << std::endl;
-        return Finish(o, link, exitOk, sameText);
+        const std::string same = "The reader holds " + file + ".";
+        if (!o.json)
+            std::cout << same << std::endl;
+        return Finish(o, link, exitOk, same);
     }
     const std::string head = "The reader holds other values than " + file + ":";
     if (!o.json)

@@ -97,6 +97,7 @@ int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& 
            const std::vector<Difference>& differences = {});
 
 // Prints "The reader holds other values than FILE:" and the differences
-// (or keeps them for --json): exitDiffers, or exitOk when there are none.
+// (or keeps them for --json): exitDiffers; or "The reader holds FILE.":
+// exitOk.
 int Compare(const LinkOptions& o, ReaderLink& link, const std::string& file, const ConfigImage& fileImage,
-            const ConfigImage& readerImage, const std::string& sameText);
+            const ConfigImage& readerImage);

@@ -71,7 +71,7 @@ int Write(const WriteOptions& o)
     code = link.Read(readerImage, true);
     if (code != exitOk)
         return Finish(o.link, link, code, "");
-    return Compare(o.link, link, o.file, fileImage, readerImage, "");
+    return Compare(o.link, link, o.file, fileImage, readerImage);
 }
 
 int Read(const LinkOptions& o, const std::string& out)
@@ -100,8 +100,9 @@ void AddWriteVerb(CLI::App& tool)
     AddSwitch(*verb, "--verify", o->verify);
     AddSwitch(*verb, "--if-different", o->ifDifferent);
     AddSwitch(*verb, "--each", o->each);
-    verb->add_option("--count", o->count)->check(CLI::PositiveNumber);
-    verb->add_option("--log", o->log);
+    CLI::Option* each = verb->get_option("--each");
+    verb->add_option("--count", o->count)->check(CLI::PositiveNumber)->needs(each);
+    verb->add_option("--log", o->log)->needs(each);
 }
 
 void AddReadVerb(CLI::App& tool)

@@ -42,7 +42,7 @@ void AddVerifyVerb(CLI::App& tool)
                 return code;
             if (code != exitOk)
                 return Finish(o->link, link, code, "");
-            return Compare(o->link, link, o->file, fileImage, readerImage, "The reader holds " + o->file + ".");
+            return Compare(o->link, link, o->file, fileImage, readerImage);
         });
     verb->add_option("FILE", o->file)->required();
     AddLinkOptions(*verb, o->link);

@@ -92,7 +92,7 @@ std::string UtcNow()
 // Where readers come and go, and how the run notices.
 class Arrivals {
 public:
-    Arrivals(const WriteOptions& o, ReaderLink& link) : m_options(o), m_link(link)
+    Arrivals(const WriteOptions& o, ReaderLink& link) : m_link(link)
     {
         const int kind = link.Links().PortKind();
         m_usb = kind == portKindUSB;
@@ -188,7 +188,6 @@ private:
             sim->Serial()->SetUnplugged(!plug);
     }
 
-    const WriteOptions& m_options;
     ReaderLink& m_link;
     bool m_usb = false;
     bool m_fixed = false;
