@@ -149,6 +149,7 @@ void CMainFrame::CreateActions()
     QAction* exitA = make("E&xit", nullptr, "Quit the application; prompts to save documents", "Exit");
     QAction* writeA = make("&Write into MR", "write", "Write data into programmable magnetic card reader", "Write data");
     QAction* readA = make("&Read from MR", "read", "Read data from programmable magnetic card reader", "Read data");
+    QAction* verifyA = make("&Verify MR", nullptr, "Compare the reader's data with this template", "Verify data");
     QAction* testA = make("&MR Test", "test", "Testing MR data", "Testing");
     QAction* helpTopicsA = make("&Help Topics", nullptr, "List Help topics", "Help Topics");
     QAction* aboutA = make("&About Tovask...", "about", "Display program information, version number and copyright", "About");
@@ -169,6 +170,7 @@ void CMainFrame::CreateActions()
     connect(exitA, &QAction::triggered, this, &QWidget::close);
     connect(writeA, &QAction::triggered, this, [this] { m_view->OnWriteIntoMR(); });
     connect(readA, &QAction::triggered, this, [this] { m_view->OnReadFromMR(); });
+    connect(verifyA, &QAction::triggered, this, [this] { m_view->OnVerifyMR(); });
     connect(testA, &QAction::triggered, this, [this] { m_view->OnMRTest(); });
     connect(helpTopicsA, &QAction::triggered, this, &CMainFrame::ShowHelp);
     connect(helpA, &QAction::triggered, this, &CMainFrame::ShowHelp);
@@ -191,7 +193,7 @@ void CMainFrame::CreateActions()
     file->addSeparator();
     file->addAction(exitA);
     CreateEditMenu();
-    menuBar()->addMenu("&Access")->addActions({writeA, readA});
+    menuBar()->addMenu("&Access")->addActions({writeA, readA, verifyA});
     menuBar()->addMenu("&Test")->addAction(testA);
 
     m_toolBar = new QToolBar("Toolbar", this);

@@ -55,18 +55,3 @@ std::string HexOf(const ConfigImage& image)
     }
     return out;
 }
-
-std::string Printable(const std::string& bytes)
-{
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "<%02X>", c);
-            out += buf;
-        }
-    }
-    return out;
-}

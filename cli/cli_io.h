@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/config_image.h"
+#include "model/template_compare.h"
 
 // Writes text to standard output and flushes it; a failed write is reported
 // on standard error ("tovask-cli: standard output: No space left on device")
@@ -21,5 +22,3 @@ bool SaveTemplateFile(const std::string& path, const ConfigImage& image);
 
 // The 64 bytes as 128 lowercase hex digits.
 std::string HexOf(const ConfigImage& image);
-// Bytes outside printable ASCII as <XX>, so a terminal shows every byte.
-std::string Printable(const std::string& bytes);

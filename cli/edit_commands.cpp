@@ -9,6 +9,7 @@
 
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "model/template_compare.h"
 #include "cli/template_json.h"
 #include "model/template_values.h"
 
@@ -89,40 +90,6 @@ bool ReadInput(const std::string& path, std::string& text)
     return true;
 }
 
-// How diff shows a value: texts quoted, with bytes a terminal cannot show as <XX>.
-std::string Shown(const std::string& name, const std::string& value)
-{
-    const int k = FieldIndexOf(name);
-    if (k < 0 || FieldInfoAt(k).kind == FieldKind::Switch)
-        return value;
-    return '"' + Printable(value) + '"';
-}
-
-std::string Hex2(unsigned v)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02x", v & 0xFF);
-    return buf;
-}
-
-// The image bits that differ between a and b and that no change of a value
-// explains: those where encoding b's values onto a gives the same as encoding
-// a's own values onto it.
-std::string ImageOnlyDifferences(const ConfigImage& a, const TemplateRecord& ra, const ConfigImage& b,
-                                 const TemplateRecord& rb)
-{
-    ConfigImage withOwn = a, withOther = a;
-    EncodeImage(ra, withOwn);
-    EncodeImage(rb, withOther);
-    std::string line;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const unsigned unexplained = (a[i] ^ b[i]) & ~(withOwn[i] ^ withOther[i]) & 0xFF;
-        if (unexplained)
-            line += (line.empty() ? "image: 0x" : ", 0x") + Hex2(static_cast<unsigned>(i)) + ": " + Hex2(a[i]) +
-                    " -> " + Hex2(b[i]);
-    }
-    return line.empty() ? line : line + "\n";
-}
 
 int Set(const std::string& file, const std::vector<std::string>& args)
 {
@@ -160,17 +127,10 @@ int Diff(const std::string& pathA, const std::string& pathB)
     ConfigImage a{}, b{};
     if (!LoadTemplateFile(pathA, a) || !LoadTemplateFile(pathB, b))
         return exitTrouble;
-    TemplateRecord ra, rb;
-    DecodeImage(a, ra);
-    DecodeImage(b, rb);
-    std::ostringstream out;
-    for (const std::string& name : TemplateValueNames()) {
-        const std::string va = *GetTemplateValue(ra, name), vb = *GetTemplateValue(rb, name);
-        if (va != vb)
-            out << name << ": " << Shown(name, va) << " -> " << Shown(name, vb) << '\n';
-    }
-    out << ImageOnlyDifferences(a, ra, b, rb);
-    if (!PrintOut(out.str()))
+    std::string out;
+    for (const Difference& d : Differences(a, b))
+        out += d.line + "\n";
+    if (!PrintOut(out))
         return exitTrouble;
     return a == b ? exitOk : exitFailed;
 }

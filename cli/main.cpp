@@ -21,6 +21,9 @@ const char* kUsageTail =
     "built-in simulated reader instead of a real one. --vid HEX --pid HEX name the USB\n"
     "reader (else TOVASK_USB_VID / TOVASK_USB_PID, else the build's pair).\n"
     "--verbose, with any command, prints what is asked of the reader on standard error.\n"
+    "write, read and verify exit with 0 done (and verified where asked), 1 the transfer\n"
+    "failed, 2 bad usage or a file error, 3 the reader holds other values than the file,\n"
+    "4 no reader could be reached (not found, the port cannot be opened, permission denied).\n"
     "Run 'tovask-cli <command> --help' for a command's options.\n";
 
 struct Entry {

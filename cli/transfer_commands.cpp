@@ -1,151 +1,121 @@
 // write and read: the reader verbs, on the editor's procedures.
-#include <cctype>
 #include <iostream>
 #include <memory>
-#include <optional>
 
 #include "cli/cli_io.h"
-#include "cli/commands.h"
-#include "device/com/serial_line.h"
-#include "device/link_set.h"
-#include "device/transfer.h"
-#include "sim/simulated_reader.h"
-#include "model/tovask_doc.h"
+#include "cli/reader_link.h"
 
 namespace {
 
 const char* kWriteHelp =
-    "Usage: tovask-cli write FILE --port PORT [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
+    "Usage: tovask-cli write FILE --port PORT [--verify] [--if-different] [--json]\n"
+    "                        [--each [--count N] [--log FILE]]\n"
+    "                        [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
     "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
-    "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
-    "                (on Windows also \\\\.\\COM12)\n"
-    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
-    "  --simulate    use the built-in simulated reader\n"
-    "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
-    "                refuse[=N], vanish, cts-low\n"
-    "Exit code 0 on \"programmable MR writing OK, Check MR data please !\", 1 otherwise.\n";
+    "  --port PORT      USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
+    "                   (on Windows also \\\\.\\COM12)\n"
+    "  --verify         read the template back over the same link and compare it with\n"
+    "                   FILE, value by value as diff does\n"
+    "  --if-different   read first; when the reader already holds FILE, write nothing\n"
+    "  --each           program reader after reader, each written and verified: on USB or\n"
+    "                   a serial device path as each is connected, on COMn and PS2 after\n"
+    "                   Enter; Ctrl+C ends the run once the reader at hand is done\n"
+    "  --count N        end after N readers\n"
+    "  --log FILE       append one JSON line per reader to FILE\n"
+    "  --json           print one JSON object: result, exitCode, message, differences, path\n"
+    "  --vid, --pid     the USB reader's identifiers (see tovask-cli devices)\n"
+    "  --simulate       use the built-in simulated reader\n"
+    "  --fault=NAME     make the simulated reader misbehave: stop, late, garble,\n"
+    "                   refuse[=N], vanish, cts-low, drift[=N]\n"
+    "Exit code 0 written (and verified where asked), 1 the transfer failed, 2 bad usage\n"
+    "or a file error, 3 the reader holds other values than FILE, 4 no reader could be\n"
+    "reached (not found, the port cannot be opened, permission denied). With --each:\n"
+    "0 when no reader failed, 1 otherwise; the last line says how many of each.\n";
 
 const char* kReadHelp =
-    "Usage: tovask-cli read --port PORT -o FILE [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
+    "Usage: tovask-cli read --port PORT -o FILE [--json] [--vid HEX --pid HEX]\n"
+    "                       [--simulate [--fault=NAME]]\n"
     "Reads the reader's template and saves it to FILE.\n"
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                (on Windows also \\\\.\\COM12)\n"
-    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  -o FILE       where to save the template (64 bytes)\n"
+    "  --json        print one JSON object: result, exitCode, message, differences, path\n"
+    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate    use the built-in simulated reader\n"
     "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
-    "                refuse[=N], vanish, cts-low\n"
-    "Exit code 0 on \"programmable MR reading OK!\", 1 otherwise.\n";
+    "                refuse[=N], vanish, cts-low, drift[=N]\n"
+    "Exit code 0 on \"programmable MR reading OK!\", 1 the transfer failed, 2 bad usage\n"
+    "or a file error, 4 no reader could be reached.\n";
 
-// Messages go to standard output, one per line, as the editor would show them.
-class PrintingSink : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text, Icon) override
-    {
-        std::cout << text << std::endl;
-        last = text;
-    }
-    std::string last;
-};
-
-// The command-line tool has no panel: the record decoded from the file is the template.
-class CliHost : public PanelessHost {
-public:
-    void SetBusyNotice(const std::string& text) override
-    {
-        PanelessHost::SetBusyNotice(text);
-        if (!text.empty())
-            std::cerr << text << std::endl;
-    }
-};
-
-struct Options {
-    std::string file;
-    std::string out;
-    std::string port;
-    bool simulate = false;
-    std::optional<std::string> fault;
-    UsbIdOptions ids;
-};
-
-// The options write and read share.
-void AddLinkOptions(CLI::App& verb, Options& o)
+int Write(const WriteOptions& o)
 {
-    verb.add_option("-p,--port", o.port)->required();
-    AddUsbIdOptions(verb, o.ids);
-    AddSwitch(verb, "--simulate", o.simulate);
-    verb.add_option("--fault", o.fault);
+    ConfigImage fileImage{}, readerImage{};
+    if (!LoadTemplateFile(o.file, fileImage))
+        return exitUsage;
+    ReaderLink link(o.link);
+    if (const int code = link.Open(); code != exitOk)
+        return code == exitUsage ? code : Finish(o.link, link, code, "");
+    if (o.ifDifferent) {
+        const int code = link.Read(readerImage, true);
+        if (code == exitUnreachable)
+            return Finish(o.link, link, code, "");
+        // A reader that cannot be read is written all the same.
+        if (code == exitOk && Differences(fileImage, readerImage).empty()) {
+            const std::string same = "The reader already holds " + o.file + ".";
+            if (!o.link.json)
+                std::cout << same << std::endl;
+            return Finish(o.link, link, exitOk, same);
+        }
+    }
+    int code = link.Write(fileImage);
+    if (code != exitOk || !o.verify)
+        return Finish(o.link, link, code, "");
+    code = link.Read(readerImage, true);
+    if (code != exitOk)
+        return Finish(o.link, link, code, "");
+    return Compare(o.link, link, o.file, fileImage, readerImage);
 }
 
-int Transfer(const Options& o, bool isWrite)
+int Read(const LinkOptions& o, const std::string& out)
 {
-    SimFaultSwitch fault;
-    if (o.fault && !ParseSimFault(*o.fault, fault)) {
-        std::cerr << "tovask-cli: unknown fault '" << *o.fault << "': use " << SimFaultNames() << '\n';
+    ReaderLink link(o);
+    int code = link.Open();
+    if (code == exitUsage)
+        return code;
+    ConfigImage image{};
+    if (code == exitOk)
+        code = link.Read(image);
+    if (code == exitOk && !SaveTemplateFile(out, image))
         return exitUsage;
-    }
-    if (o.fault && !o.simulate) {
-        std::cerr << "tovask-cli: --fault needs --simulate\n";
-        return exitUsage;
-    }
-    UsbIds usbIds;
-    if (!ResolveUsbIds(o.ids, usbIds))
-        return exitUsage;
-    CTovaskDoc doc;
-    if (isWrite) {
-        if (!LoadTemplateFile(o.file, doc.image))
-            return exitFailed;
-    }
-    doc.DecodeImage();
-    doc.needsDecode = 0;
-
-    const PortChoice choice = ParsePortName(o.port);
-    const int portKind = choice.portKind;
-    if (portKind < 0) {
-        std::cerr << "tovask-cli: unknown port '" << o.port
-                  << "': use USB, PS2, COM1..COM255 or a serial device path\n";
-        return exitUsage;
-    }
-    std::unique_ptr<SimReader> simulated = o.simulate ? std::make_unique<SimReader>(portKind) : nullptr;
-    LinkSet links(portKind, simulated.get(), choice.devicePath);
-    links.SetUsbIds(usbIds);
-    if (fault.fault != SimFault::None && !simulated->SetFault(fault)) {
-        std::cerr << "tovask-cli: the fault '" << SimFaultName(fault) << "' cannot happen on " << o.port << '\n';
-        return exitUsage;
-    }
-    PrintingSink sink;
-    if (links.Start(sink) != LinkSet::StartResult::Ok)
-        return exitFailed;
-    CliHost host;
-    TransferContext ctx{doc, host, sink, DefaultSleeper()};
-    links.Fill(ctx);
-
-    if (isWrite) {
-        OnWriteIntoMR(ctx);
-        return sink.last == msg::writingOk ? exitOk : exitFailed;
-    }
-    OnReadFromMR(ctx);
-    if (sink.last != msg::readingOk)
-        return exitFailed;
-    return SaveTemplateFile(o.out, doc.image) ? exitOk : exitFailed;
+    return Finish(o, link, code, "");
 }
 
 }  // namespace
 
 void AddWriteVerb(CLI::App& tool)
 {
-    auto o = std::make_shared<Options>();
+    auto o = std::make_shared<WriteOptions>();
     CLI::App* verb = AddVerb(tool, {"write", "write FILE --port PORT", "write the template in FILE into the reader", kWriteHelp},
-                             [o] { return Transfer(*o, true); });
+                             [o] { return o->each ? WriteEach(*o) : Write(*o); });
     verb->add_option("FILE", o->file)->required();
-    AddLinkOptions(*verb, *o);
+    AddLinkOptions(*verb, o->link);
+    AddSwitch(*verb, "--verify", o->verify);
+    AddSwitch(*verb, "--if-different", o->ifDifferent);
+    AddSwitch(*verb, "--each", o->each);
+    CLI::Option* each = verb->get_option("--each");
+    verb->add_option("--count", o->count)->check(CLI::PositiveNumber)->needs(each);
+    verb->add_option("--log", o->log)->needs(each);
 }
 
 void AddReadVerb(CLI::App& tool)
 {
+    struct Options {
+        LinkOptions link;
+        std::string out;
+    };
     auto o = std::make_shared<Options>();
     CLI::App* verb = AddVerb(tool, {"read", "read --port PORT -o FILE", "read the reader's template into FILE", kReadHelp},
-                             [o] { return Transfer(*o, false); });
+                             [o] { return Read(o->link, o->out); });
     verb->add_option("-o,--output", o->out)->required();
-    AddLinkOptions(*verb, *o);
+    AddLinkOptions(*verb, o->link);
 }

@@ -10,7 +10,9 @@
 
 constexpr int exitOk = 0;
 constexpr int exitFailed = 1;
-constexpr int exitUsage = 2;
+constexpr int exitUsage = 2;      // bad usage, or a file that cannot be read or saved
+constexpr int exitDiffers = 3;    // the reader holds other values than the file
+constexpr int exitUnreachable = 4;  // no reader could be reached
 
 struct VerbSpec {
     std::string name;

@@ -1,5 +1,36 @@
 #include "device/transfer.h"
 
+#include "model/template_compare.h"
+
+namespace {
+
+// The window's host for a read whose result only is wanted: notices and
+// redraws reach the window, the panel is not touched.
+class ReadOnlyHost : public IProcedureHost {
+public:
+    explicit ReadOnlyHost(IProcedureHost& host) : m_host(host) {}
+    bool UpdateTemplateFromPanel() override { return true; }
+    void UpdatePanelFromTemplate() override {}
+    void SetBusyNotice(const std::string& text) override { m_host.SetBusyNotice(text); }
+    void Redraw() override { m_host.Redraw(); }
+
+private:
+    IProcedureHost& m_host;
+};
+
+class LastMessage : public IMessageSink {
+public:
+    void ShowMessage(const std::string& message, Icon shown) override
+    {
+        text = message;
+        icon = shown;
+    }
+    std::string text;
+    Icon icon = Icon::Exclamation;
+};
+
+}  // namespace
+
 std::string PortKindName(int portKind)
 {
     if (portKind == portKindUSB)
@@ -37,4 +68,32 @@ void OnReadFromMR(TransferContext& ctx)
         else
             ctx.sink.ShowMessage(msg::noComPortOpened);
     }
+}
+
+void OnVerifyMR(TransferContext& ctx)
+{
+    if (!ctx.host.UpdateTemplateFromPanel())
+        return;
+    ConfigImage mine = ctx.doc.image;
+    EncodeImage(ctx.doc.record, mine);
+
+    CTovaskDoc reread;
+    ReadOnlyHost host(ctx.host);
+    LastMessage readMessage;
+    TransferContext read{reread, host, readMessage, ctx.sleeper, ctx.portKind, ctx.comPortReady,
+                         ctx.com, ctx.kb, ctx.usb, ctx.usbIds};
+    OnReadFromMR(read);
+    if (readMessage.text != msg::readingOk) {
+        ctx.sink.ShowMessage(readMessage.text, readMessage.icon);
+        return;
+    }
+    const std::vector<Difference> differences = Differences(mine, reread.image);
+    if (differences.empty()) {
+        ctx.sink.ShowMessage(msg::verifySame, IMessageSink::Icon::Information);
+        return;
+    }
+    std::string text = msg::verifyDiffers;
+    for (const Difference& d : differences)
+        text += "\n" + d.line;
+    ctx.sink.ShowMessage(text);
 }

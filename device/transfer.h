@@ -88,11 +88,17 @@ constexpr const char* ps2ReadNoDriver =
 constexpr const char* ps2ReadErrorFormat = "Data Read Error, Count=%d";
 constexpr const char* ps2Writing = "Writng data, don't use mouse and/or keyboard!";
 constexpr const char* ps2Reading = "Reading data, don't use mouse and/or keyboard!";
+constexpr const char* verifySame = "The MR holds the same values as this template.";
+constexpr const char* verifyDiffers = "The MR holds other values than this template:";
 }  // namespace msg
 
 // Write into MR / Read from MR: dispatch on ctx.portKind.
 void OnWriteIntoMR(TransferContext& ctx);
 void OnReadFromMR(TransferContext& ctx);
+// Verify MR: reads the reader and compares it with the template as the panel
+// holds it, in one message that names each differing value; the document and
+// the panel stay as they are. A failed read shows the read's own message.
+void OnVerifyMR(TransferContext& ctx);
 
 void WriteOverCOM(TransferContext& ctx);
 void ReadOverCOM(TransferContext& ctx);

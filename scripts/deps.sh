@@ -6,7 +6,7 @@
 # man-db (the package checks); MinGW-w64, googletest and Wine (./test.sh --windows).
 # Further package names on the command line are added (scripts/fuzz.sh adds clang).
 set -euo pipefail
-PKGS=(cmake g++ make pkg-config qt6-base-dev libhidapi-dev
+PKGS=(cmake g++ make pkg-config qt6-base-dev libhidapi-dev libcli11-dev nlohmann-json3-dev
       libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation xvfb xauth
       g++-mingw-w64-x86-64 googletest wine64 wine dpkg-dev file help2man lintian appstream
       desktop-file-utils man-db libxkbcommon-dev xkb-data "$@")

@@ -13,7 +13,7 @@ struct Named {
 constexpr Named names[] = {
     {"none", SimFault::None},   {"stop", SimFault::StopMidway}, {"late", SimFault::Late},
     {"garble", SimFault::Garble}, {"refuse", SimFault::Refuse},   {"vanish", SimFault::Vanish},
-    {"cts-low", SimFault::CtsLow},
+    {"cts-low", SimFault::CtsLow}, {"drift", SimFault::Drift},
 };
 
 }  // namespace
@@ -25,7 +25,7 @@ bool ParseSimFault(std::string_view text, SimFaultSwitch& out)
     const std::size_t eq = text.find('=');
     if (eq != std::string_view::npos) {
         name = text.substr(0, eq);
-        if (name != "refuse")
+        if (name != "refuse" && name != "drift")
             return false;
         const std::string_view number = text.substr(eq + 1);
         int n = -1;
@@ -37,6 +37,8 @@ bool ParseSimFault(std::string_view text, SimFaultSwitch& out)
     for (const Named& entry : names) {
         if (name == entry.name) {
             parsed.fault = entry.fault;
+            if (entry.fault == SimFault::Drift && eq == std::string_view::npos)
+                parsed.n = 1;
             out = parsed;
             return true;
         }
@@ -48,12 +50,13 @@ std::string SimFaultName(const SimFaultSwitch& fault)
 {
     for (const Named& entry : names)
         if (entry.fault == fault.fault)
-            return fault.fault == SimFault::Refuse ? std::string(entry.name) + "=" + std::to_string(fault.n)
+            return fault.fault == SimFault::Refuse || fault.fault == SimFault::Drift
+                       ? std::string(entry.name) + "=" + std::to_string(fault.n)
                                                    : std::string(entry.name);
     return "none";
 }
 
-const char* SimFaultNames() { return "stop, late, garble, refuse[=N], vanish, cts-low"; }
+const char* SimFaultNames() { return "stop, late, garble, refuse[=N], vanish, cts-low, drift[=N]"; }
 
 bool SimFaultApplies(SimFault fault, int portKind)
 {
@@ -62,6 +65,7 @@ bool SimFaultApplies(SimFault fault, int portKind)
     case SimFault::StopMidway:
     case SimFault::Garble:
     case SimFault::Vanish:
+    case SimFault::Drift:
         return true;
     case SimFault::Late:
     case SimFault::CtsLow:

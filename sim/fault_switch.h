@@ -14,11 +14,13 @@ enum class SimFault {
     Refuse,      // "refuse=N": the N-th HID report of every sequence is refused
     Vanish,      // "vanish": the reader is unplugged after it was found, before it is opened
     CtsLow,      // "cts-low": the serial line's CTS stays low, nothing can be sent
+    Drift,       // "drift=N": from the N-th read on (1 unless given), a well-formed answer
+                 // carries an output delay one off what the reader holds
 };
 
 struct SimFaultSwitch {
     SimFault fault = SimFault::None;
-    int n = 3;  // the report number of Refuse
+    int n = 3;  // the report number of Refuse, the first read of Drift
 
     bool operator==(const SimFaultSwitch&) const = default;
 };

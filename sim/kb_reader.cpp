@@ -94,7 +94,8 @@ void SimKbReader::Receive(std::uint8_t value, std::deque<std::uint8_t>& out)
 void SimKbReader::AnswerRead(std::deque<std::uint8_t>& out)
 {
     const int block = static_cast<int>(m_offset / kbBlockSize);
-    const std::uint8_t* bytes = memory.Block(block);
+    std::uint8_t bytes[SimReaderMemory::blockSize];
+    memory.AnswerBlock(block, bytes);
     std::uint8_t check = 0;
     for (int i = 0; i < kbBlockSize; ++i) {
         SendNibbles(bytes[i], out);
@@ -119,6 +120,8 @@ void SimKbReader::FinishWrite(std::deque<std::uint8_t>& out)
         return;
     }
     const int block = static_cast<int>(m_offset / kbBlockSize);
+    if (block == SimReaderMemory::imageFirstBlock)
+        TraceWriteCommand("the keyboard port");
     std::copy_n(bytes, kbBlockSize, memory.Block(block));
     ++blockWrites;
     if (block == SimReaderMemory::imageFirstBlock + 1)
@@ -271,9 +274,11 @@ bool SimKbDriver::Control(std::uint32_t code, const std::uint8_t* in, std::size_
     case kbDriver::opRead:
         if (TakeBlockFault(failReads, block))
             return true;
-        std::copy_n(memory.Block(block), kbBlockSize, out);
+        memory.AnswerBlock(block, out);
         break;
     case kbDriver::opWrite:
+        if (block == SimReaderMemory::imageFirstBlock)
+            TraceWriteCommand("the keyboard port");
         if (TakeBlockFault(failWrites, block))
             return true;
         std::copy_n(in, kbBlockSize, memory.Block(block));

@@ -8,7 +8,15 @@
 #include <cstdint>
 #include <string>
 
+#include "device/trace.h"
 #include "model/config_image.h"
+
+// Says on the trace that the reader was told to take a new image, and over
+// which face, so a run can show that no write was sent.
+inline void TraceWriteCommand(const char* face)
+{
+    Trace(std::string("simulated reader: write command over ") + face);
+}
 
 class SimReaderMemory {
 public:
@@ -46,6 +54,35 @@ public:
     // How many times the reader took a new image, over any face.
     int imageWrites = 0;
 
+    // The image as the reader answers a read with it, or block n of such an
+    // answer; each read counts once (at its image's first block). From the
+    // read SetDriftFromRead names on (0: never) the output delay is one off.
+    ConfigImage AnswerImage()
+    {
+        ConfigImage out = Image();
+        if (CountRead())
+            out[imageOffset::outputDelay] ^= 0x01;
+        return out;
+    }
+    void AnswerBlock(int n, std::uint8_t* out)
+    {
+        std::copy_n(Block(n), blockSize, out);
+        if (n == imageFirstBlock)
+            m_driftNow = CountRead();
+        if (n == imageFirstBlock + 1 && m_driftNow)
+            out[imageOffset::outputDelay - blockSize] ^= 0x01;
+    }
+    void SetDriftFromRead(int n)
+    {
+        m_driftFromRead = n;
+        m_reads = 0;
+    }
+
 private:
+    bool CountRead() { return ++m_reads >= m_driftFromRead && m_driftFromRead > 0; }
+
+    int m_driftFromRead = 0;
+    int m_reads = 0;
+    bool m_driftNow = false;
     std::array<std::uint8_t, blockSize * blockCount> m_bytes{};
 };

@@ -165,13 +165,14 @@ void SimSerialReader::OnCommand(std::uint8_t code)
         ++m_readRequests;
         if (m_faults.silent)
             return;
-        std::vector<std::uint8_t> reply = BuildReply(m_memory.Image());
+        std::vector<std::uint8_t> reply = BuildReply(m_memory.AnswerImage());
         if (m_faults.garbleIndex >= 0 && m_faults.garbleIndex < static_cast<int>(reply.size()))
             reply[m_faults.garbleIndex] ^= 0x01;
         if (m_faults.stopMidway)
             reply.resize(reply.size() / 2);
         m_pending.push_back({std::move(reply), NowMs() + std::max(m_faults.lateMs, 0)});
     } else if (code == imageFollows) {
+        TraceWriteCommand("the serial line");
         m_data.clear();
         m_state = State::Data;
     } else if (code == endOfWrite) {

@@ -88,6 +88,7 @@ bool SimReader::SetFault(const SimFaultSwitch& fault)
 void SimReader::ApplyFault()
 {
     const SimFault f = m_fault.fault;
+    m_memory.SetDriftFromRead(f == SimFault::Drift ? m_fault.n : 0);
     if (m_serial) {
         SimSerialReader::Faults faults;
         faults.stopMidway = f == SimFault::StopMidway;

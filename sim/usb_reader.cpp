@@ -137,6 +137,7 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
         return true;
     }
     if (code == 0xE7) {
+        TraceWriteCommand("USB");
         m_mode = Mode::Writing;
         m_incoming.clear();
         return true;
@@ -144,7 +145,7 @@ bool SimUsbReader::TakeSetFeature(const std::uint8_t* report, std::size_t length
     if (code == 0xE6) {
         m_mode = Mode::Reading;
         // The image, then the first eight bytes of the trailer.
-        const ConfigImage image = m_memory.Image();
+        const ConfigImage image = m_memory.AnswerImage();
         const ImageTrailer trailer = m_memory.Trailer();
         m_outgoing.resize(imageSize + 8);
         std::copy(image.begin(), image.end(), m_outgoing.begin());

@@ -130,6 +130,14 @@ void CTovaskView::OnReadFromMR()
     }
 }
 
+void CTovaskView::OnVerifyMR()
+{
+    TransferContext ctx = MakeContext();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ::OnVerifyMR(ctx);
+    QApplication::restoreOverrideCursor();
+}
+
 void CTovaskView::OnMRTest()
 {
     if (!IsComPortKind(m_portKind) || !m_testDialog)

@@ -57,6 +57,7 @@ public:
     // Commands of the Access and Test menus.
     void OnWriteIntoMR();
     void OnReadFromMR();
+    void OnVerifyMR();
     void OnMRTest();
 
     // The edit history: every applied field edit, option change and Read

@@ -26,6 +26,7 @@
 #include "app/set_port_dialog.h"
 #include "device/kb/kbio.h"
 #include "device/transfer.h"
+#include "sim/reader_memory.h"
 #include "view/message_box_sink.h"
 #include "view/tovask_view.h"
 
@@ -66,7 +67,7 @@ TEST_F(FrameTest, MenusHoldTheCommandsInOrder)
     EXPECT_EQ(Items(Menu(0)), QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
                                            "Recent File", "-", "E&xit"}));
     EXPECT_EQ(Items(Menu(1)), QStringList({"&Undo", "&Redo"}));
-    EXPECT_EQ(Items(Menu(2)), QStringList({"&Write into MR", "&Read from MR"}));
+    EXPECT_EQ(Items(Menu(2)), QStringList({"&Write into MR", "&Read from MR", "&Verify MR"}));
     EXPECT_EQ(Items(Menu(3)), QStringList({"&MR Test"}));
     EXPECT_EQ(Items(Menu(4)), QStringList({"&Toolbar", "&Status Bar", "Output Preview"}));
     EXPECT_EQ(Items(Menu(5)), QStringList({"&Help Topics", "-", "&About Tovask..."}));
@@ -318,6 +319,23 @@ TEST_F(FrameTest, ReadOnlyFieldsLookReadOnlyAndThePortDialogFitsItsTitle)
     EXPECT_GE(port.width(), QFontMetrics(bold).horizontalAdvance(port.windowTitle()) + 100);
     for (QPushButton* b : port.findChildren<QPushButton*>())
         EXPECT_EQ(port.width() - b->geometry().right(), 11) << b->text().toStdString();  // 7 units from the edge
+}
+
+// Verify MR reads the reader and shows one message; the window keeps its template.
+TEST_F(FrameTest, VerifyMRComparesTheReaderWithTheWindow)
+{
+    Open(portKindUSB, Links::Simulated);
+    const ConfigImage mine = doc().image;
+    Find("&Verify MR")->trigger();
+    ConfigImage other = mine;
+    other[imageOffset::outputDelay] = 9;
+    simulated->Memory().SetImage(other);
+    Find("&Verify MR")->trigger();
+    ASSERT_EQ(sink.messages.size(), 2u);
+    EXPECT_EQ(sink.messages[0], msg::verifySame);
+    EXPECT_EQ(sink.messages[1], std::string(msg::verifyDiffers) + "\noutputDelay: 4 -> 9");
+    EXPECT_EQ(doc().image, mine);
+    EXPECT_EQ(simulated->Memory().imageWrites, 0);
 }
 
 }  // namespace

@@ -7,6 +7,11 @@
 #include <fstream>
 
 #include "cli/cli_run.h"
+#include "model/sha256.h"
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -47,14 +52,15 @@ TEST_F(CliTransferTest, WriteAndReadAgainstTheSimulatedReaderOnEveryLink)
     }
 }
 
+// A port that cannot be opened is a reader not reached: exit code 4.
 TEST_F(CliTransferTest, PortThatCannotBeOpenedFails)
 {
     ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
     const CliRun r = Cli("write " + Path("a.mtl") + " --port /dev/tovask-no-such-port");
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 4);
     EXPECT_EQ(r.out, "Can't open this COM port!!\n");
     const CliRun rd = Cli("read --port /dev/tovask-no-such-port -o " + Path("x.mtl"));
-    EXPECT_EQ(rd.code, 1);
+    EXPECT_EQ(rd.code, 4);
     EXPECT_FALSE(fs::exists(Path("x.mtl")));
 }
 
@@ -65,17 +71,17 @@ TEST_F(CliTransferTest, BadArguments)
     EXPECT_EQ(Cli("write --port COM1").code, 2);                            // no file
     EXPECT_EQ(Cli("read --port COM1").code, 2);                             // no output
     EXPECT_EQ(Cli("write " + Path("a.mtl") + " --port COM256").code, 2);    // no such port
-    EXPECT_EQ(Cli("write " + Path("short.mtl") + " --port COM1 --simulate").code, 1);  // missing file
+    EXPECT_EQ(Cli("write " + Path("short.mtl") + " --port COM1 --simulate").code, 2);  // missing file
 }
 
-// A misbehaving simulated reader: the one message, exit code 1, no output
+// A misbehaving simulated reader: the one message, exit code 1 (4 when it is gone), no output
 // file; faults that cannot happen on the link, or without the simulator, are
 // usage errors.
 TEST_F(CliTransferTest, FaultSwitchesOfTheSimulatedReader)
 {
     ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
     CliRun r = Cli("read --port USB -o " + Path("b.mtl") + " --simulate --fault=vanish");
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 4);  // no reader reached
     EXPECT_EQ(r.out, "There is no programmable MR connected!\n");
     EXPECT_FALSE(fs::exists(Path("b.mtl")));
 
@@ -110,7 +116,7 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
 
     ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
     r = Cli("write " + Path("a.mtl") + " --port USB --simulate --vid 0c2e --pid 0720");
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 4);
     EXPECT_EQ(r.out, "There is no programmable MR connected!\n");
     r = Cli("--verbose write " + Path("a.mtl") + " --port USB --simulate --vid=1209 --pid=0x0001");
     EXPECT_EQ(r.code, 0);
@@ -129,6 +135,108 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
     r = Cli("udev-rule --vid 0c2e --pid 720");
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find("ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\""), std::string::npos) << r.out;
+}
+
+// Proof for a write on every link: verify and write --verify sort the outcome
+// into exit codes and name the values that differ (the file's first);
+// --if-different sends no write command to a reader that already holds the
+// file; --json prints one object.
+TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
+{
+    ASSERT_EQ(Cli("new " + Path("same.mtl")).code, 0);  // what a new simulated reader holds
+    ASSERT_EQ(Cli("new " + Path("other.mtl")).code, 0);
+    ASSERT_EQ(Cli("set " + Path("other.mtl") + " \"T2Suffix=[CR]\" outputDelay=9").code, 0);
+    const std::string same = Path("same.mtl"), other = Path("other.mtl");
+    const std::string otherLines = "The reader holds other values than " + other +
+                                   ":\nT2Suffix: \"[CR]\" -> \"\"\noutputDelay: 9 -> 4\n";
+    const std::string written = "programmable MR writing OK, Check MR data please !\n";
+    const std::string writeCommand = "simulated reader: write command over ";
+    struct Case {
+        std::string args;  // after "--port PORT --simulate"
+        int code;
+        std::string out;
+        bool writes;  // the trace shows a write command
+    };
+    for (const std::string port : {"USB", "PS2", "COM3"}) {
+        // On USB the write checks its first read itself; the drift strikes the one after.
+        const std::string drift = port == "USB" ? " --fault=drift=2" : " --fault=drift";
+        const Case cases[] = {
+            {"verify " + same, 0, "The reader holds " + same + ".\n", false},
+            {"verify " + other, 3, otherLines, false},
+            {"write " + other + " --verify", 0, written + "The reader holds " + other + ".\n", true},
+            {"write " + same + " --verify" + drift, 3,
+             written + "The reader holds other values than " + same + ":\noutputDelay: 4 -> 5\n", true},
+            {"write " + same + " --if-different", 0, "The reader already holds " + same + ".\n", false},
+            {"write " + other + " --if-different", 0, written, true},
+            {"verify " + other + " --json", 3,
+             "{\n  \"result\": \"differs\",\n  \"exitCode\": 3,\n  \"message\": \"The reader holds other values than " +
+                 other + ":\",\n  \"differences\": [\"T2Suffix\", \"outputDelay\"],\n",
+             false},
+            {"verify " + Path("absent.mtl"), 2, "", false},
+        };
+        for (const Case& c : cases) {
+            const CliRun r = Cli("--verbose " + c.args + " --port " + port + " --simulate");
+            const std::string what = port + ": " + c.args;
+            EXPECT_EQ(r.code, c.code) << what << "\n" << r.out;
+            EXPECT_EQ(r.out.substr(0, c.out.size()), c.out) << what;
+            EXPECT_EQ(r.err.find(writeCommand) != std::string::npos, c.writes) << what;
+        }
+    }
+    // No reader reached: 4, in words and in JSON.
+    CliRun r = Cli("verify " + same + " --port USB --simulate --fault=vanish --json");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_NE(r.out.find("\"result\": \"unreachable\",\n  \"exitCode\": 4,\n  \"message\": "
+                         "\"There is no programmable MR connected!\""),
+              std::string::npos)
+        << r.out;
+    r = Cli("write " + same + " --port COM3 --simulate --fault=cts-low --verify");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "programmable MR writing error!\n");
+}
+
+// Reader after reader with simulated plugging: a line per reader, the
+// summary, and a JSON log line per reader naming the template by its SHA-256.
+TEST_F(CliTransferTest, EachProgramsReaderAfterReaderAndLogsThem)
+{
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    const std::string bytes = Read(Path("a.mtl"));
+    const std::string digest = Sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    std::vector<std::string> ports = {"USB"};
+#ifndef _WIN32
+    ports.push_back("/dev/ttyUSB7");  // a USB-serial adapter: its node comes and goes
+#endif
+    for (const std::string& port : ports) {
+        fs::remove(Path("run.log"));
+        const CliRun r = Cli("write " + Path("a.mtl") + " --port " + port + " --each --count 3 --simulate --log " +
+                             Path("run.log"));
+        EXPECT_EQ(r.code, 0) << port << r.err;
+        for (const char* line : {"reader 1 ", "reader 2 ", "reader 3 ", "Remove the reader.\nConnect the next reader.\n"})
+            EXPECT_NE(r.out.find(line), std::string::npos) << port << ": " << line << "\n" << r.out;
+        EXPECT_EQ(r.out.find("reader 4 "), std::string::npos) << port;
+        EXPECT_TRUE(r.out.ends_with(": written and verified\n3 written and verified, 0 failed\n")) << port << r.out;
+        std::istringstream log(Read(Path("run.log")));
+        int lines = 0;
+        for (std::string line; std::getline(log, line); ++lines) {
+            EXPECT_NE(line.find("\"n\":" + std::to_string(lines + 1) + ","), std::string::npos) << line;
+            EXPECT_NE(line.find("\"template\":\"" + digest + "\",\"result\":\"ok\""), std::string::npos) << line;
+        }
+        EXPECT_EQ(lines, 3) << port;
+    }
+#ifndef _WIN32
+    // Ctrl+C mid-run: the reader at hand is finished, then the summary; every
+    // reader counted is logged as written and verified.
+    fs::remove(Path("run.log"));
+    const CliRun r = Cli("write " + Path("a.mtl") + " --port USB --each --simulate --log " + Path("run.log") +
+                         " & pid=$!; sleep 2.5; kill -INT $pid; wait $pid");
+    EXPECT_EQ(r.code, 0) << r.err;
+    const std::size_t last = r.out.rfind(" written and verified, 0 failed\n");
+    ASSERT_NE(last, std::string::npos) << r.out;
+    const int counted = std::stoi(r.out.substr(r.out.rfind('\n', last) + 1));
+    EXPECT_GE(counted, 1);
+    const std::string log = Read(Path("run.log"));
+    EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), counted) << log;
+    EXPECT_EQ(log.find("\"result\":\"failed\""), std::string::npos) << log;
+#endif
 }
 
 }  // namespace

@@ -1,0 +1,203 @@
+#include "cli/reader_link.h"
+
+#include <iostream>
+
+#include "cli/cli_io.h"
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "device/com/com_port.h"
+#include "device/com/serial_line.h"
+#include "device/kb/kbio.h"
+#include "device/usb/usb_port.h"
+
+namespace {
+
+// The command-line tool has no panel: the record decoded from the file is the template.
+class CliHost : public PanelessHost {
+public:
+    void SetBusyNotice(const std::string& text) override
+    {
+        PanelessHost::SetBusyNotice(text);
+        if (!text.empty())
+            std::cerr << text << std::endl;
+    }
+};
+
+const char* ResultName(int code)
+{
+    switch (code) {
+    case exitOk: return "ok";
+    case exitDiffers: return "differs";
+    case exitUnreachable: return "unreachable";
+    default: return "failed";
+    }
+}
+
+}  // namespace
+
+void AddLinkOptions(CLI::App& verb, LinkOptions& o)
+{
+    verb.add_option("-p,--port", o.port)->required();
+    AddUsbIdOptions(verb, o.ids);
+    AddSwitch(verb, "--simulate", o.simulate);
+    verb.add_option("--fault", o.fault);
+    AddSwitch(verb, "--json", o.json);
+}
+
+int ExitCodeOfMessage(const std::string& message, const char* success)
+{
+    static const char* const notReached[] = {
+        msg::noUsbReader,        msg::cantOpenComPort,     msg::cantOpenThisComPort, msg::noComPortOpened,
+        msg::ps2WriteNotDetected, msg::ps2WriteNoDriver,   msg::ps2ReadNotDetected,  msg::ps2ReadNoDriver,
+        kbmsg::cantOpenDriver,   kbmsg::wrongSystemInfo,
+    };
+    if (message == success)
+        return exitOk;
+    for (const char* text : notReached)
+        if (message == text)
+            return exitUnreachable;
+    if (message.rfind("The simulated reader could not start: ", 0) == 0)
+        return exitUnreachable;
+    return exitFailed;
+}
+
+void CliSink::ShowMessage(const std::string& text, Icon)
+{
+    last = text;
+    if (m_holding)
+        m_held.push_back(text);
+    else if (!m_quiet)
+        std::cout << text << std::endl;
+}
+
+void CliSink::Release(bool print)
+{
+    m_holding = false;
+    if (print && !m_quiet)
+        for (const std::string& text : m_held)
+            std::cout << text << std::endl;
+    m_held.clear();
+}
+
+ReaderLink::ReaderLink(const LinkOptions& o, bool quiet) : m_options(o), m_sink(o.json || quiet) {}
+
+ReaderLink::~ReaderLink() = default;
+
+int ReaderLink::Open()
+{
+    const LinkOptions& o = m_options;
+    SimFaultSwitch fault;
+    if (o.fault && !ParseSimFault(*o.fault, fault)) {
+        std::cerr << "tovask-cli: unknown fault '" << *o.fault << "': use " << SimFaultNames() << '\n';
+        return exitUsage;
+    }
+    if (o.fault && !o.simulate) {
+        std::cerr << "tovask-cli: --fault needs --simulate\n";
+        return exitUsage;
+    }
+    UsbIds usbIds;
+    if (!ResolveUsbIds(o.ids, usbIds))
+        return exitUsage;
+    const PortChoice choice = ParsePortName(o.port);
+    const int portKind = choice.portKind;
+    const std::string& devicePath = choice.devicePath;
+    if (portKind < 0) {
+        std::cerr << "tovask-cli: unknown port '" << o.port << "': use USB, PS2, COM1..COM255 or a serial device path\n";
+        return exitUsage;
+    }
+    m_simulated = o.simulate ? std::make_unique<SimReader>(portKind) : nullptr;
+    m_links = std::make_unique<LinkSet>(portKind, m_simulated.get(), devicePath);
+    m_links->SetUsbIds(usbIds);
+    if (fault.fault != SimFault::None && !m_simulated->SetFault(fault)) {
+        std::cerr << "tovask-cli: the fault '" << SimFaultName(fault) << "' cannot happen on " << o.port << '\n';
+        return exitUsage;
+    }
+    return Restart();
+}
+
+int ReaderLink::Restart()
+{
+    m_sink.last.clear();
+    if (m_links->Start(m_sink) != LinkSet::StartResult::Ok) {
+        const int code = ExitCodeOfMessage(m_sink.last, "");
+        return code == exitOk ? exitFailed : code;
+    }
+    return exitOk;
+}
+
+int ReaderLink::Run(void (*procedure)(TransferContext&), const char* success)
+{
+    CliHost host;
+    TransferContext ctx{m_doc, host, m_sink, DefaultSleeper()};
+    m_links->Fill(ctx);
+    m_sink.last.clear();
+    procedure(ctx);
+    return ExitCodeOfMessage(m_sink.last, success);
+}
+
+int ReaderLink::Write(const ConfigImage& image)
+{
+    m_doc.image = image;
+    m_doc.DecodeImage();
+    m_doc.needsDecode = 0;
+    return Run(OnWriteIntoMR, msg::writingOk);
+}
+
+int ReaderLink::Read(ConfigImage& image, bool quiet)
+{
+    if (quiet)
+        m_sink.Hold();
+    const int code = Run(OnReadFromMR, msg::readingOk);
+    if (quiet)
+        m_sink.Release(code != exitOk);
+    if (code == exitOk)
+        image = m_doc.image;
+    return code;
+}
+
+std::string ReaderLink::Path() const
+{
+    if (!m_links)
+        return {};
+    if (IsComPortKind(m_links->PortKind()))
+        return ComDevicePath(m_links->PortKind() - 1);
+    if (m_links->PortKind() == portKindUSB && m_links->Usb())
+        return m_links->Usb()->devicePath;
+    return {};
+}
+
+int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& message,
+           const std::vector<Difference>& differences)
+{
+    if (!o.json) {
+        std::string text;
+        for (const Difference& d : differences)
+            text += d.line + "\n";
+        return PrintOut(text) ? code : exitFailed;
+    }
+    Json names = Json::array();
+    for (const Difference& d : differences)
+        names.push_back(d.name);
+    const Json result = {{"result", ResultName(code)},
+                         {"exitCode", code},
+                         {"message", JsonBytes(message.empty() ? link.Sink().last : message)},
+                         {"differences", names},
+                         {"path", JsonBytes(link.Path())}};
+    return PrintOut(JsonText(result) + "\n") ? code : exitFailed;
+}
+
+int Compare(const LinkOptions& o, ReaderLink& link, const std::string& file, const ConfigImage& fileImage,
+            const ConfigImage& readerImage)
+{
+    const std::vector<Difference> differences = Differences(fileImage, readerImage);
+    if (differences.empty()) {
+        const std::string same = "The reader holds " + file + ".";
+        if (!o.json)
+            std::cout << same << std::endl;
+        return Finish(o, link, exitOk, same);
+    }
+    const std::string head = "The reader holds other values than " + file + ":";
+    if (!o.json)
+        std::cout << head << std::endl;
+    return Finish(o, link, exitDiffers, head, differences);
+}

@@ -1,0 +1,103 @@
+// One reader over the link the options name, for the run of one transfer
+// verb: the editor's procedures and messages, with the outcome sorted into
+// the tool's exit codes.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/template_compare.h"
+#include "cli/verbs.h"
+#include "device/link_set.h"
+#include "device/transfer.h"
+#include "model/tovask_doc.h"
+#include "sim/simulated_reader.h"
+
+struct WriteOptions;
+// write --each: reader after reader, until --count or Ctrl+C.
+int WriteEach(const WriteOptions& o);
+
+// The options every transfer verb takes.
+struct LinkOptions {
+    std::string port;
+    bool simulate = false;
+    std::optional<std::string> fault;
+    UsbIdOptions ids;
+    bool json = false;
+};
+void AddLinkOptions(CLI::App& verb, LinkOptions& o);
+
+struct WriteOptions {
+    std::string file;
+    LinkOptions link;
+    bool verify = false;
+    bool ifDifferent = false;
+    bool each = false;
+    int count = 0;  // 0: no end but Ctrl+C or the end of standard input
+    std::string log;
+};
+
+// The exit code a message of the procedures means: exitOk for the success
+// message named, exitUnreachable for the messages that say no reader was
+// reached, exitFailed for any other.
+int ExitCodeOfMessage(const std::string& message, const char* success);
+
+// Messages go to standard output, one per line, as the editor shows them;
+// with --json they are only kept. Held messages are printed only when the
+// step fails (a read that is part of a write says nothing when it works).
+class CliSink : public IMessageSink {
+public:
+    explicit CliSink(bool quiet) : m_quiet(quiet) {}
+    void ShowMessage(const std::string& text, Icon) override;
+    void Hold() { m_holding = true; }
+    void Release(bool print);
+    std::string last;
+
+private:
+    bool m_quiet;
+    bool m_holding = false;
+    std::vector<std::string> m_held;
+};
+
+class ReaderLink {
+public:
+    // quiet: no message is printed, whatever the options.
+    explicit ReaderLink(const LinkOptions& o, bool quiet = false);
+    ~ReaderLink();
+    // Sets up the link and runs the start checks: exitOk, exitUsage (the
+    // reason on standard error) or the code of the start's message.
+    int Open();
+    // The start checks again, for a reader connected since.
+    int Restart();
+    // The procedures; each gives exitOk, exitFailed or exitUnreachable.
+    int Write(const ConfigImage& image);
+    // quiet: the success message is not printed.
+    int Read(ConfigImage& image, bool quiet = false);
+    // The device the link used: the HID path, the serial device, or "".
+    std::string Path() const;
+    CliSink& Sink() { return m_sink; }
+    LinkSet& Links() { return *m_links; }
+    SimReader* Simulated() { return m_simulated.get(); }
+
+private:
+    int Run(void (*procedure)(TransferContext&), const char* success);
+
+    const LinkOptions& m_options;
+    CliSink m_sink;
+    std::unique_ptr<SimReader> m_simulated;
+    std::unique_ptr<LinkSet> m_links;
+    CTovaskDoc m_doc;
+};
+
+// How a transfer verb ends: the line(s) it prints, or with --json the one
+// object (result, exitCode, message, differences, path).
+int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& message,
+           const std::vector<Difference>& differences = {});
+
+// Prints "The reader holds other values than FILE:" and the differences
+// (or keeps them for --json): exitDiffers; or "The reader holds FILE.":
+// exitOk.
+int Compare(const LinkOptions& o, ReaderLink& link, const std::string& file, const ConfigImage& fileImage,
+            const ConfigImage& readerImage);

@@ -1,0 +1,50 @@
+// verify: compares the reader's template with a file, writing nothing.
+#include <memory>
+
+#include "cli/cli_io.h"
+#include "cli/reader_link.h"
+
+namespace {
+
+const char* kVerifyHelp =
+    "Usage: tovask-cli verify FILE --port PORT [--json] [--vid HEX --pid HEX]\n"
+    "                         [--simulate [--fault=NAME]]\n"
+    "Reads the reader's template and compares it with FILE, value by value as diff\n"
+    "does (FILE's value first); nothing is written.\n"
+    "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
+    "                (on Windows also \\\\.\\COM12)\n"
+    "  --json        print one JSON object: result, exitCode, message, differences, path\n"
+    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
+    "  --simulate    use the built-in simulated reader\n"
+    "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
+    "                refuse[=N], vanish, cts-low, drift[=N]\n"
+    "Exit code 0 the reader holds FILE, 1 the transfer failed, 2 bad usage or a file\n"
+    "error, 3 the reader holds other values than FILE, 4 no reader could be reached.\n";
+
+}  // namespace
+
+void AddVerifyVerb(CLI::App& tool)
+{
+    struct Options {
+        std::string file;
+        LinkOptions link;
+    };
+    auto o = std::make_shared<Options>();
+    CLI::App* verb = AddVerb(
+        tool, {"verify", "verify FILE --port PORT", "compare the reader's template with FILE", kVerifyHelp}, [o] {
+            ConfigImage fileImage{}, readerImage{};
+            if (!LoadTemplateFile(o->file, fileImage))
+                return exitUsage;
+            ReaderLink link(o->link);
+            int code = link.Open();
+            if (code == exitOk)
+                code = link.Read(readerImage, true);
+            if (code == exitUsage)
+                return code;
+            if (code != exitOk)
+                return Finish(o->link, link, code, "");
+            return Compare(o->link, link, o->file, fileImage, readerImage);
+        });
+    verb->add_option("FILE", o->file)->required();
+    AddLinkOptions(*verb, o->link);
+}

@@ -1,0 +1,83 @@
+// Verify MR on every link against the simulated reader: one message naming
+// each differing value, the document and the panel left as they are.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "device/com/com_port.h"
+#include "device/com_test_support.h"
+#include "device/link_set.h"
+#include "device/transfer.h"
+#include "model/template_values.h"
+#include "model/tovask_doc.h"
+#include "sim/reader_memory.h"
+#include "sim/serial_reader.h"
+#include "sim/simulated_reader.h"
+
+namespace {
+
+struct VerifyRig {
+    explicit VerifyRig(int portKind) : sim(portKind), links(portKind, &sim)
+    {
+        EXPECT_EQ(links.Start(startSink), LinkSet::StartResult::Ok);
+        links.Fill(ctx);
+        if (SimSerialReader* serial = sim.Serial()) {
+            serial->Stop();  // every wait lets the reader answer
+            sleeper.onSleep = [serial](int) { serial->Pump(); };
+            links.Com()->SetWriteTimeout(100);
+        }
+        doc.DecodeImage();
+    }
+
+    SimReader sim;
+    LinkSet links;
+    CTovaskDoc doc;
+    RecordingHost host;
+    RecordingMessageSink startSink;
+    RecordingMessageSink sink;
+    RecordingSleeper sleeper;
+    TransferContext ctx{doc, host, sink, sleeper};
+};
+
+TEST(VerifyMR, ComparesTheReaderWithTheWindowsTemplateOnEveryLink)
+{
+    struct Case {
+        const char* name;
+        const char* edits;  // values the panel changed, not yet in the image
+        SimFault fault;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"same", "", SimFault::None, msg::verifySame},
+        {"differs", "T2Suffix=[CR] outputDelay=9", SimFault::None,
+         std::string(msg::verifyDiffers) + "\nT2Suffix: \"[CR]\" -> \"\"\noutputDelay: 9 -> 4"},
+        {"drifted answer", "", SimFault::Drift, std::string(msg::verifyDiffers) + "\noutputDelay: 4 -> 5"},
+        {"gone", "", SimFault::Vanish, ""},
+    };
+    for (const int portKind : {portKindUSB, portKindPS2, portKindCOM1 + 2}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(PortKindName(portKind) + ": " + c.name);
+            VerifyRig rig(portKind);
+            std::string edits = c.edits, message;
+            for (std::size_t at = 0, end; !edits.empty() && at != std::string::npos; at = end == std::string::npos ? end : end + 1) {
+                end = edits.find(' ', at);
+                const std::string edit = edits.substr(at, end - at), name = edit.substr(0, edit.find('='));
+                ASSERT_TRUE(SetTemplateValue(rig.doc.record, name, edit.substr(name.size() + 1), message));
+            }
+            const CTovaskDoc before = rig.doc;
+            ASSERT_TRUE(rig.sim.SetFault({c.fault, 1}));
+            OnVerifyMR(rig.ctx);
+            ASSERT_EQ(rig.sink.messages.size(), 1u);
+            if (!c.message.empty())
+                EXPECT_EQ(rig.sink.messages[0], c.message);
+            else  // the read's own message
+                EXPECT_EQ(rig.sink.messages[0].find("The MR holds"), std::string::npos) << rig.sink.messages[0];
+            EXPECT_EQ(rig.doc.image, before.image);
+            EXPECT_EQ(rig.doc.record, before.record);
+            EXPECT_EQ(rig.host.panelUpdates, 0);
+            EXPECT_EQ(rig.sim.Memory().imageWrites, 0);
+        }
+    }
+}
+
+}  // namespace
