@@ -149,6 +149,9 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
     const std::string same = Path("same.mtl"), other = Path("other.mtl");
     const std::string otherLines = "The reader holds other values than " + other +
                                    ":\nT2Suffix: \"[CR]\" -> \"\"\noutputDelay: 9 -> 4\n";
+    std::string otherInJson;  // the path as a JSON string holds it (Windows paths have backslashes)
+    for (char ch : other)
+        otherInJson += ch == '\\' || ch == '"' ? std::string{'\\', ch} : std::string{ch};
     const std::string written = "programmable MR writing OK, Check MR data please !\n";
     const std::string writeCommand = "simulated reader: write command over ";
     struct Case {
@@ -170,7 +173,7 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
             {"write " + other + " --if-different", 0, written, true},
             {"verify " + other + " --json", 3,
              "{\n  \"result\": \"differs\",\n  \"exitCode\": 3,\n  \"message\": \"The reader holds other values than " +
-                 other + ":\",\n  \"differences\": [\"T2Suffix\", \"outputDelay\"],\n",
+                 otherInJson + ":\",\n  \"differences\": [\"T2Suffix\", \"outputDelay\"],\n",
              false},
             {"verify " + Path("absent.mtl"), 2, "", false},
         };
