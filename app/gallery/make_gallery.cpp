@@ -86,6 +86,11 @@ std::unique_ptr<CMainFrame> OpenFrame(int portKind, LinkSet& links, bool preview
     frame->StartView(portKind);
     frame->show();
     QApplication::processEvents();
+    // On a display the first paint waits for the window to be exposed.
+    for (int i = 0; i < 200 && frame->Doc().needsDecode; ++i) {
+        QThread::msleep(10);
+        QApplication::processEvents();
+    }
     return frame;
 }
 
