@@ -1,5 +1,4 @@
 // tovask-cli: the command-line front end on the editor's model and procedures.
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <string>
@@ -50,10 +49,11 @@ std::string Usage(const CLI::App& tool)
 {
     std::string text = kUsageHead;
     for (const CLI::App* verb : tool.get_subcommands([](const CLI::App*) { return true; })) {
-        char line[160];
-        std::snprintf(line, sizeof line, "  %-26s %s\n", Verbs()[verb].synopsis.c_str(),
-                      verb->get_description().c_str());
-        text += line;
+        // A synopsis too long for its column has the description on a line of its own.
+        const std::string& synopsis = Verbs()[verb].synopsis;
+        text += "  " + synopsis;
+        text += synopsis.size() > 26 ? "\n" + std::string(29, ' ') : std::string(27 - synopsis.size(), ' ');
+        text += verb->get_description() + "\n";
     }
     return text + kUsageTail;
 }
