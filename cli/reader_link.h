@@ -26,6 +26,8 @@ struct LinkOptions {
     std::optional<std::string> fault;
     UsbIdOptions ids;
     bool json = false;
+    std::string device;  // --device: a USB reader's path or location
+    int readers = 1;     // --readers: identical simulated USB readers
 };
 void AddLinkOptions(CLI::App& verb, LinkOptions& o);
 
@@ -69,8 +71,13 @@ public:
     // Sets up the link and runs the start checks: exitOk, exitUsage (the
     // reason on standard error) or the code of the start's message.
     int Open();
-    // The start checks again, for a reader connected since.
+    // The start checks again, for a reader connected since. On USB, more
+    // than one reader answering is refused with the list of them:
+    // exitUnreachable.
     int Restart();
+    // From now on the USB link takes only the reader with this path or
+    // location ("" any, refusing a choice among several).
+    void ChooseDevice(const std::string& pathOrLocation);
     // The procedures; each gives exitOk, exitFailed or exitUnreachable.
     int Write(const ConfigImage& image);
     // quiet: the success message is not printed.
