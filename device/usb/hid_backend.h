@@ -70,3 +70,9 @@ IHidBackend& SystemHidBackend();
 // (/dev/hidraw5) belongs to, read from <sysRoot>/class/hidraw/hidraw5/device;
 // "" when the node is not on USB or sysfs does not say.
 std::string HidrawLocation(const std::string& nodePath, const std::string& sysRoot = "/sys");
+
+// Windows names a USB device "USB\\VID_1209&PID_0001\\<serial number>" when
+// it has a serial number, else with a made-up instance holding '&'; an
+// interface of a composite device is "USB\\VID_1209&PID_0001&MI_00\\...".
+// Whether id is a whole USB device's; its serial number ("" if none) in serial.
+bool ParseUsbDeviceInstanceId(const std::string& id, std::string& serial);

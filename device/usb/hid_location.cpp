@@ -41,3 +41,18 @@ std::string HidrawLocation(const std::string& nodePath, const std::string& sysRo
             found = part.string();
     return found;
 }
+
+bool ParseUsbDeviceInstanceId(const std::string& id, std::string& serial)
+{
+    serial.clear();
+    std::string upper;
+    for (char c : id)
+        upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+    const std::size_t last = id.rfind('\\');
+    if (upper.rfind("USB\\", 0) != 0 || last == 3 || upper.find("&MI_") != std::string::npos)
+        return false;
+    const std::string instance = id.substr(last + 1);
+    if (instance.find('&') == std::string::npos)
+        serial = instance;
+    return true;
+}

@@ -537,6 +537,27 @@ TEST(UsbLink, ChoosingOneReaderAmongSeveral)
     }
 }
 
+// A USB device's serial number from the instance name Windows gives it.
+TEST(UsbLink, UsbDeviceInstanceIds)
+{
+    const struct {
+        const char* id;
+        bool device;
+        const char* serial;
+    } cases[] = {
+        {"USB\\VID_1209&PID_0001\\A1B2C3", true, "A1B2C3"},
+        {"usb\\vid_1209&pid_0001\\5&2f3a1b&0&2", true, ""},
+        {"USB\\VID_1209&PID_0001&MI_00\\6&1234&0&0000", false, ""},
+        {"HID\\VID_1209&PID_0001\\7&abc&0&0000", false, ""},
+        {"USB\\ROOT_HUB30", false, ""},
+    };
+    for (const auto& c : cases) {
+        std::string serial = "stale";
+        EXPECT_EQ(ParseUsbDeviceInstanceId(c.id, serial), c.device) << c.id;
+        EXPECT_EQ(serial, c.serial) << c.id;
+    }
+}
+
 #ifndef _WIN32
 // The bus-port chain of a hidraw node, from a sysfs tree laid out as the
 // kernel lays it out.
