@@ -277,4 +277,36 @@ TEST_F(CliTransferTest, SeveralUsbReadersAndTheOneChosen)
     }
 }
 
+// doctor on the simulated reader: all well, no reader with the identifiers
+// named, the JSON form, and a port that is none.
+TEST_F(CliTransferTest, DoctorOnTheSimulatedReader)
+{
+    const struct {
+        std::string args;
+        int code;
+        std::string out;
+    } cases[] = {
+        {"doctor --simulate", 0,
+         "ok    USB reader present: 1209:0001 is sim:usb-reader (location 1-1)\n"
+         "ok    USB reader opens: sim:usb-reader opens\n"},
+        {"doctor --simulate --vid 0c2e --pid 0720", 1,
+         "fail  USB reader present: no HID interface is 0c2e:0720. Connect the reader, or name its identifiers with "
+         "--vid and --pid (tovask-cli devices lists them).\n"},
+        {"doctor --port PS2 --simulate --json", 0,
+         "[\n  {\"check\": \"keyboard port opens\", \"status\": \"ok\", \"detail\": \"the keyboard port's access "
+         "opens\", \"fix\": \"\"}\n]\n"},
+        {"doctor --port LPT1", 2, ""},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.out << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args;
+    }
+#ifndef _WIN32
+    const CliRun r = Cli("doctor --port COM3 --simulate");
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("ok    serial port opens: "), std::string::npos) << r.out;
+#endif
+}
+
 }  // namespace
