@@ -18,6 +18,7 @@
 #include "cli/cli_io.h"
 #include "cli/json.h"
 #include "cli/reader_link.h"
+#include "device/trace.h"
 #include "device/usb/usb_port.h"
 #include "model/sha256.h"
 #include "sim/usb_reader.h"
@@ -114,10 +115,22 @@ public:
     bool Fixed() const { return m_fixed; }
     bool Usb() const { return m_usb; }
 
+    // How long the last look at the present readers took.
+    double LastLookMs() const { return m_lastLookMs; }
+
     // The readers present now, in the system's order.
     std::vector<Present> Readers()
     {
         Simulate();
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<Present> readers = Look();
+        m_lastLookMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        return readers;
+    }
+
+private:
+    std::vector<Present> Look()
+    {
         std::vector<Present> readers;
         if (m_usb) {
             std::vector<HidListing> list;
@@ -135,6 +148,7 @@ public:
         return readers;
     }
 
+public:
     // A reader present that is not in done, forgetting the readers of done
     // that are gone; without one, waits (polls) for one to be connected.
     // Empty path when the run was interrupted.
@@ -230,8 +244,26 @@ private:
     bool m_simPlugged = true;
     int m_simPending = -1;  // 1 plug, 0 unplug, -1 nothing to do
     std::string m_simPath;  // the reader to take away
+    double m_lastLookMs = 0;
     int m_simSerial = 100;
     std::chrono::steady_clock::time_point m_simDue;
+};
+
+// Adds up the waits the link asks for, so that a reader's time can be told
+// apart from them.
+class CountingSleeper : public ISleeper {
+public:
+    explicit CountingSleeper(ISleeper& inner) : m_inner(inner) {}
+    void Sleep(int milliseconds) override
+    {
+        waited += milliseconds;
+        m_inner.Sleep(milliseconds);
+    }
+    ISleeper& Inner() { return m_inner; }
+    long long waited = 0;
+
+private:
+    ISleeper& m_inner;
 };
 
 struct Result {
@@ -278,6 +310,12 @@ int WriteEach(const WriteOptions& o)
     InterruptGuard guard;
     g_interrupted = 0;
     const std::string digest = Sha256Hex(image.data(), image.size());
+    CountingSleeper counting(DefaultSleeper());
+    SetDefaultSleeper(&counting);
+    struct Restore {
+        ISleeper& previous;
+        ~Restore() { SetDefaultSleeper(&previous); }
+    } restore{counting.Inner()};
 
     int written = 0, failed = 0, skipped = 0;
     std::set<std::string> done;  // readers programmed and not yet taken away
@@ -286,6 +324,8 @@ int WriteEach(const WriteOptions& o)
         Present reader = arrivals.Fixed() ? Present{link.Path(), ""} : arrivals.WaitForNew(done);
         if (g_interrupted)
             break;
+        const auto seen = std::chrono::steady_clock::now();
+        const long long waitedBefore = counting.waited;
         InterruptGuard::Hold(true);
         // Each reader by its own path: readers already connected are
         // programmed one after another.
@@ -297,6 +337,16 @@ int WriteEach(const WriteOptions& o)
         else
             r = Program(o, link, image);
         InterruptGuard::Hold(false);
+        if (TraceOn()) {
+            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - seen).count();
+            const long long waits = counting.waited - waitedBefore;
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "each: reader %d: %.1f ms from being seen to its result, %lld ms of them the link's waits: "
+                          "%.1f ms beyond them; the look that saw it took %.1f ms\n",
+                          n, ms, waits, ms - static_cast<double>(waits), arrivals.LastLookMs());
+            Trace(text);
+        }
         if (reader.path.empty())
             reader.path = link.Path();
         (r.result == "failed" ? failed : r.result == "skipped" ? skipped : written) += 1;
