@@ -128,27 +128,6 @@ public:
         return readers;
     }
 
-private:
-    std::vector<Present> Look()
-    {
-        std::vector<Present> readers;
-        if (m_usb) {
-            std::vector<HidListing> list;
-            std::set<std::string> places;  // a composite reader once
-            if (ListHidInterfaces(m_link.Links().Usb()->Backend(), m_link.Links().GetUsbIds(), list))
-                for (const HidListing& l : list)
-                    if (l.reader && l.openable && (m_only.empty() || m_only == l.path || m_only == l.location)
-                        && places.insert(l.location.empty() ? l.path : l.location).second)
-                        readers.push_back({l.path, l.serialNumber});
-        } else if (!m_devicePath.empty()) {
-            std::error_code ec;
-            if (m_link.Simulated() ? m_simPlugged : std::filesystem::exists(m_devicePath, ec))
-                readers.push_back({m_devicePath, ""});
-        }
-        return readers;
-    }
-
-public:
     // A reader present that is not in done, forgetting the readers of done
     // that are gone; without one, waits (polls) for one to be connected.
     // Empty path when the run was interrupted.
@@ -188,6 +167,27 @@ public:
     void AfterConnectPrompt() { Schedule(true, kSimConnectMs, {}); }
 
 private:
+    std::vector<Present> Look()
+    {
+        std::vector<Present> readers;
+        if (m_usb) {
+            std::vector<HidListing> list;
+            std::set<std::string> places;  // a composite reader once
+            if (ListHidInterfaces(m_link.Links().Usb()->Backend(), m_link.Links().GetUsbIds(), list))
+                for (const HidListing& l : list) {
+                    const bool chosen = m_only.empty() || m_only == l.path || m_only == l.location;
+                    // One that cannot be opened is tried all the same, so that its failure is shown.
+                    if (l.reader && chosen && places.insert(l.location.empty() ? l.path : l.location).second)
+                        readers.push_back({l.path, l.serialNumber});
+                }
+        } else if (!m_devicePath.empty()) {
+            std::error_code ec;
+            if (m_link.Simulated() ? m_simPlugged : std::filesystem::exists(m_devicePath, ec))
+                readers.push_back({m_devicePath, ""});
+        }
+        return readers;
+    }
+
     bool Pause()
     {
         for (int waited = 0; waited < kPollMs; waited += 50) {
