@@ -171,15 +171,12 @@ private:
     {
         std::vector<Present> readers;
         if (m_usb) {
+            // One that cannot be opened is tried all the same, so that its failure is shown.
             std::vector<HidListing> list;
-            std::set<std::string> places;  // a composite reader once
-            if (ListHidInterfaces(m_link.Links().Usb()->Backend(), m_link.Links().GetUsbIds(), list))
-                for (const HidListing& l : list) {
-                    const bool chosen = m_only.empty() || m_only == l.path || m_only == l.location;
-                    // One that cannot be opened is tried all the same, so that its failure is shown.
-                    if (l.reader && chosen && places.insert(l.location.empty() ? l.path : l.location).second)
+            if (ListReaders(m_link.Links().Usb()->Backend(), m_link.Links().GetUsbIds(), list))
+                for (const HidListing& l : list)
+                    if (m_only.empty() || m_only == l.path || m_only == l.location)
                         readers.push_back({l.path, l.serialNumber});
-                }
         } else if (!m_devicePath.empty()) {
             std::error_code ec;
             if (m_link.Simulated() ? m_simPlugged : std::filesystem::exists(m_devicePath, ec))

@@ -72,6 +72,22 @@ bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListi
     return true;
 }
 
+bool ListReaders(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out)
+{
+    out.clear();
+    std::vector<HidInterfaceInfo> interfaces;
+    if (!backend.Enumerate(interfaces))
+        return false;
+    std::set<std::string> places;
+    for (const HidInterfaceInfo& info : interfaces)
+        if (info.vendorId == wanted.vendorId && info.productId == wanted.productId
+            && places.insert(info.location.empty() ? info.path : info.location).second) {
+            out.push_back(ListingOf(info));
+            out.back().reader = true;
+        }
+    return true;
+}
+
 CUSBport::CUSBport() : m_backend(SystemHidBackend()) {}
 CUSBport::CUSBport(IHidBackend& backend) : m_backend(backend) {}
 CUSBport::~CUSBport() { CloseDevice(); }

@@ -35,6 +35,12 @@ struct HidListing {
 // system could not list them.
 bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out);
 
+// The interfaces the system lists with the wanted identifiers, without
+// opening any (so it can be asked every poll interval): one per location,
+// as a composite reader answers on several interfaces at one. False when
+// the system could not list them.
+bool ListReaders(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out);
+
 class CUSBport {
 public:
     static constexpr int reportLength = 9;  // report number + 8 data bytes

@@ -529,6 +529,12 @@ TEST(UsbLink, ChoosingOneReaderAmongSeveral)
         for (std::size_t i = 0; i < c.several.size(); ++i)
             expected.push_back(c.several[i] + "@1-" + std::to_string(i + 1));
         EXPECT_EQ(several, expected) << c.what;
+        // The list a poll looks at opens nothing and names each reader once.
+        std::vector<HidListing> readers;
+        const int opens = rig.reader.opens;
+        ASSERT_TRUE(ListReaders(rig.reader, {vid, pid}, readers));
+        EXPECT_EQ(readers.size(), c.composite ? 1u : 2u) << c.what;
+        EXPECT_EQ(rig.reader.opens, opens) << c.what;
         // What was found can be opened and written.
         if (c.found) {
             EXPECT_TRUE(rig.usb.OpenDevice()) << c.what;
