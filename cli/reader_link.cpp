@@ -222,6 +222,11 @@ int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& 
     return PrintOut(JsonText(result) + "\n") ? code : exitFailed;
 }
 
+int FileFailed(const LinkOptions& o, ReaderLink& link, const std::string& said)
+{
+    return o.json ? Finish(o, link, exitUsage, said) : exitUsage;
+}
+
 int Compare(const LinkOptions& o, ReaderLink& link, const std::string& file, const ConfigImage& fileImage,
             const ConfigImage& readerImage)
 {

@@ -103,6 +103,10 @@ private:
 int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& message,
            const std::vector<Difference>& differences = {});
 
+// A file that cannot be read or saved (said: "FILE: cause"): exitUsage, and
+// with --json the object that says so.
+int FileFailed(const LinkOptions& o, ReaderLink& link, const std::string& said);
+
 // Prints "The reader holds other values than FILE:" and the differences
 // (or keeps them for --json): exitDiffers; or "The reader holds FILE.":
 // exitOk.

@@ -58,9 +58,9 @@ const char* kReadHelp =
 int Write(const WriteOptions& o)
 {
     ConfigImage fileImage{}, readerImage{};
-    if (!LoadTemplateFile(o.file, fileImage))
-        return exitUsage;
     ReaderLink link(o.link);
+    if (std::string said; !LoadTemplateFile(o.file, fileImage, &said))
+        return FileFailed(o.link, link, said);
     if (const int code = link.Open(); code != exitOk)
         return code == exitUsage ? code : Finish(o.link, link, code, "");
     if (o.ifDifferent) {
@@ -93,8 +93,8 @@ int Read(const LinkOptions& o, const std::string& out)
     ConfigImage image{};
     if (code == exitOk)
         code = link.Read(image);
-    if (code == exitOk && !SaveTemplateFile(out, image))
-        return exitUsage;
+    if (std::string said; code == exitOk && !SaveTemplateFile(out, image, &said))
+        return FileFailed(o, link, said);
     return Finish(o, link, code, "");
 }
 

@@ -36,9 +36,9 @@ void AddVerifyVerb(CLI::App& tool)
     CLI::App* verb = AddVerb(
         tool, {"verify", "verify FILE --port PORT", "compare the reader's template with FILE", kVerifyHelp}, [o] {
             ConfigImage fileImage{}, readerImage{};
-            if (!LoadTemplateFile(o->file, fileImage))
-                return exitUsage;
             ReaderLink link(o->link);
+            if (std::string said; !LoadTemplateFile(o->file, fileImage, &said))
+                return FileFailed(o->link, link, said);
             int code = link.Open();
             if (code == exitOk)
                 code = link.Read(readerImage, true);

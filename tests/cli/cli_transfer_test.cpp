@@ -189,6 +189,15 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
                          "\"There is no programmable MR connected!\""),
               std::string::npos)
         << r.out;
+    // A file that cannot be read or saved: 2, and with --json the object too.
+    for (const std::string& args : {"verify " + Path("absent.mtl") + " --port USB", "write " + Path("absent.mtl") + " --port PS2",
+                                    "read -o " + Path("no/such/dir.mtl") + " --port COM3"}) {
+        r = Cli(args + " --simulate --json");
+        EXPECT_EQ(r.code, 2) << args;
+        const std::string head = "{\n  \"result\": \"failed\",\n  \"exitCode\": 2,\n  \"message\": \"" + Path("");
+        EXPECT_EQ(r.out.substr(0, head.size()), head) << args;
+        EXPECT_NE(r.err.find("tovask-cli: " + Path("")), std::string::npos) << args << "\n" << r.err;
+    }
     r = Cli("write " + same + " --port COM3 --simulate --fault=cts-low --verify");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "programmable MR writing error!\n");
