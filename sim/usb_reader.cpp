@@ -79,8 +79,11 @@ void SimUsbReader::AddIdenticalReader()
     int readers = 0;
     for (const SimHidInterface& i : interfaces)
         readers += i.isReader ? 1 : 0;
-    SimHidInterface copy = *std::find_if(interfaces.begin(), interfaces.end(),
-                                         [](const SimHidInterface& i) { return i.isReader; });
+    const auto first =
+        std::find_if(interfaces.begin(), interfaces.end(), [](const SimHidInterface& i) { return i.isReader; });
+    if (first == interfaces.end())
+        return;
+    SimHidInterface copy = *first;
     copy.path = "sim:usb-reader-" + std::to_string(readers + 1);
     copy.location = "1-" + std::to_string(readers + 1);
     interfaces.push_back(copy);
