@@ -140,18 +140,20 @@ TEST(Doctor, SerialPortWhyItCannotBeOpened)
         bool opens;
         bool held;
         bool modemManager;
-        bool ignoreRule;
+        const char* ignoreRule;  // the vendor a ModemManager rule names; "" none
         std::vector<std::string> lines;
     } cases[] = {
-        {"all well", "ttyS0", true, false, false, false, {"ok serial port present", "ok serial port opens"}},
-        {"absent", "", false, false, false, false, {"fail serial port present"}},
-        {"held", "ttyUSB0", false, true, false, false,
+        {"all well", "ttyS0", true, false, false, "", {"ok serial port present", "ok serial port opens"}},
+        {"absent", "", false, false, false, "", {"fail serial port present"}},
+        {"held", "ttyUSB0", false, true, false, "",
          {"ok serial port present", "fail serial port opens", "ok serial port group", "fail serial port free",
           "ok ModemManager"}},
-        {"ModemManager", "ttyUSB0", true, false, true, false,
+        {"ModemManager", "ttyUSB0", true, false, true, "",
          {"ok serial port present", "ok serial port opens", "warn ModemManager"}},
-        {"ModemManager told", "ttyACM0", true, false, true, true,
+        {"ModemManager told", "ttyACM0", true, false, true, "0403",
          {"ok serial port present", "ok serial port opens", "ok ModemManager"}},
+        {"ModemManager told of another adapter", "ttyUSB0", true, false, true, "067b",
+         {"ok serial port present", "ok serial port opens", "warn ModemManager"}},
     };
     for (const auto& c : cases) {
         FakeSystem system;
@@ -163,9 +165,18 @@ TEST(Doctor, SerialPortWhyItCannotBeOpened)
             system.Process(4242, "minicom", node);
         if (c.modemManager)
             system.Process(700, "ModemManager");
-        if (c.ignoreRule)
+        if (*c.ignoreRule)
             system.Write(fs::path(system.roots.ruleFolders[2]) / "77-mm-usb-device-blacklist.rules",
-                         "ATTRS{idVendor}==\"0403\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n");
+                         "ATTRS{idVendor}==\"" + std::string(c.ignoreRule) + "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n");
+        // The adapter, an FTDI 0403:6001, as sysfs shows it above its tty.
+        if (*c.node) {
+            const fs::path usb = fs::path(system.roots.sys) / "devices/pci0000:00/usb1/1-2";
+            system.Write(usb / "idVendor", "0403\n");
+            system.Write(usb / "idProduct", "6001\n");
+            fs::create_directories(usb / "1-2:1.0" / c.node);
+            fs::create_directories(fs::path(system.roots.sys) / "class/tty" / c.node);
+            fs::create_directory_symlink(usb / "1-2:1.0", fs::path(system.roots.sys) / "class/tty" / c.node / "device");
+        }
         FakeSerial backend(c.opens);
         const std::vector<CheckResult> results = CheckSerialPort(node, backend, &system.roots);
         EXPECT_EQ(Lines(results), c.lines) << c.what;
