@@ -17,6 +17,13 @@ const char* CheckStatusName(CheckStatus status)
     return "fail";
 }
 
+std::string LowerAscii(std::string text)
+{
+    for (char& c : text)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+}
+
 SystemRoots SystemRoots::Under(const std::string& root)
 {
     SystemRoots roots;

@@ -34,6 +34,9 @@ struct SystemRoots {
 // The running system's places; null where they do not apply (Windows).
 const SystemRoots* SystemCheckupRoots();
 
+// ASCII letters in lower case (udev's identifiers are compared so).
+std::string LowerAscii(std::string text);
+
 // One rule line of udev's rule files (comments left out).
 struct UdevRuleLine {
     std::string file;  // its file name: "60-tovask-reader.rules"

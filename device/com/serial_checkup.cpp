@@ -15,13 +15,6 @@ bool IsUsbSerialNode(const std::string& devicePath)
     return devicePath.find("ttyUSB") != std::string::npos || devicePath.find("ttyACM") != std::string::npos;
 }
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return text;
-}
-
 std::string FirstLine(const fs::path& file)
 {
     std::ifstream in(file);
@@ -38,8 +31,8 @@ bool AdapterIds(const SystemRoots& roots, const std::string& devicePath, std::st
     fs::path dir = fs::canonical(fs::path(roots.sys) / "class/tty" / fs::path(devicePath).filename() / "device", ec);
     for (; !ec && dir.has_relative_path(); dir = dir.parent_path())
         if (fs::exists(dir / "idVendor", ec) && fs::exists(dir / "idProduct", ec)) {
-            vid = Lower(FirstLine(dir / "idVendor"));
-            pid = Lower(FirstLine(dir / "idProduct"));
+            vid = LowerAscii(FirstLine(dir / "idVendor"));
+            pid = LowerAscii(FirstLine(dir / "idProduct"));
             return true;
         }
     return false;
@@ -52,7 +45,7 @@ std::string IgnoreRule(const SystemRoots& roots, const std::string& devicePath)
     std::string vid, pid;
     const bool known = AdapterIds(roots, devicePath, vid, pid);
     for (const UdevRuleLine& line : ReadUdevRules(roots)) {
-        const std::string text = Lower(line.text);
+        const std::string text = LowerAscii(line.text);
         if (text.find("id_mm_device_ignore") == std::string::npos)
             continue;
         const bool product = text.find("idproduct}==") != std::string::npos;

@@ -6,13 +6,6 @@
 
 namespace {
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The number a rule file's name begins with; 99 without one (such a name
 // sorts after every numbered one).
 int RuleFileNumber(const std::string& name)
@@ -38,7 +31,7 @@ CheckResult CheckUdevRule(UsbIds ids, const SystemRoots& roots, bool opens)
     const UdevRuleLine* late = nullptr;
     const std::vector<UdevRuleLine> rules = ReadUdevRules(roots);
     for (const UdevRuleLine& line : rules) {
-        const std::string text = Lower(line.text);
+        const std::string text = LowerAscii(line.text);
         if (text.find("idvendor}==" + vid) == std::string::npos || text.find("idproduct}==" + pid) == std::string::npos)
             continue;
         if (text.find("uaccess") == std::string::npos || RuleFileNumber(line.file) < uaccessLimit)
