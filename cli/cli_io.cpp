@@ -19,30 +19,40 @@ bool PrintOut(const std::string& text)
     return false;
 }
 
-bool LoadTemplateFile(const std::string& path, ConfigImage& image)
+namespace {
+
+// "tovask-cli: FILE: cause" on standard error; "FILE: cause" into said when given.
+bool FileError(const std::string& path, const std::string& cause, std::string* said)
+{
+    std::cerr << "tovask-cli: " << path << ": " << cause << '\n';
+    if (said)
+        *said = path + ": " + cause;
+    return false;
+}
+
+}  // namespace
+
+bool LoadTemplateFile(const std::string& path, ConfigImage& image, std::string* said)
 {
     const CTovaskDoc::FileStatus st = CTovaskDoc::ReadImageFile(path, image);
     switch (st.result) {
     case CTovaskDoc::OpenResult::Ok:
         return true;
     case CTovaskDoc::OpenResult::Empty:
-        std::cerr << "tovask-cli: " << path << ": the file is empty\n";
-        return false;
+        return FileError(path, "the file is empty", said);
     case CTovaskDoc::OpenResult::TooShort:
     case CTovaskDoc::OpenResult::CannotOpen:
-        std::cerr << "tovask-cli: " << path << ": " << st.error << '\n';
-        return false;
+        return FileError(path, st.error, said);
     }
     return false;
 }
 
-bool SaveTemplateFile(const std::string& path, const ConfigImage& image)
+bool SaveTemplateFile(const std::string& path, const ConfigImage& image, std::string* said)
 {
     std::string error;
     if (CTovaskDoc::WriteImageFile(path, image, error))
         return true;
-    std::cerr << "tovask-cli: " << path << ": " << error << '\n';
-    return false;
+    return FileError(path, error, said);
 }
 
 std::string HexOf(const ConfigImage& image)

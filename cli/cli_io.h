@@ -13,12 +13,12 @@
 // and gives false.
 bool PrintOut(const std::string& text);
 
-// Loads FILE by the editor's rule; prints "tovask-cli: FILE: cause" and
-// returns false when it cannot.
-bool LoadTemplateFile(const std::string& path, ConfigImage& image);
-// Saves the image as the editor saves; prints "tovask-cli: FILE: cause" and
-// returns false when it cannot.
-bool SaveTemplateFile(const std::string& path, const ConfigImage& image);
+// Loads FILE by the editor's rule; prints "tovask-cli: FILE: cause" (and
+// keeps "FILE: cause" in said, when given) and returns false when it cannot.
+bool LoadTemplateFile(const std::string& path, ConfigImage& image, std::string* said = nullptr);
+// Saves the image as the editor saves; prints "tovask-cli: FILE: cause" (and
+// keeps "FILE: cause" in said) and returns false when it cannot.
+bool SaveTemplateFile(const std::string& path, const ConfigImage& image, std::string* said = nullptr);
 
 // The 64 bytes as 128 lowercase hex digits.
 std::string HexOf(const ConfigImage& image);

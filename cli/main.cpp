@@ -22,7 +22,8 @@ const char* kUsageTail =
     "--verbose, with any command, prints what is asked of the reader on standard error.\n"
     "write, read and verify exit with 0 done (and verified where asked), 1 the transfer\n"
     "failed, 2 bad usage or a file error, 3 the reader holds other values than the file,\n"
-    "4 no reader could be reached (not found, the port cannot be opened, permission denied).\n"
+    "4 no reader could be reached (not found, the port cannot be opened, permission denied,\n"
+    "several USB readers answering and no --device).\n"
     "Run 'tovask-cli <command> --help' for a command's options.\n";
 
 struct Entry {

@@ -9,6 +9,7 @@
 #include "device/com/serial_line.h"
 #include "device/kb/kbio.h"
 #include "device/usb/usb_port.h"
+#include "sim/usb_reader.h"
 
 namespace {
 
@@ -42,6 +43,8 @@ void AddLinkOptions(CLI::App& verb, LinkOptions& o)
     AddSwitch(verb, "--simulate", o.simulate);
     verb.add_option("--fault", o.fault);
     AddSwitch(verb, "--json", o.json);
+    verb.add_option("--device", o.device);
+    verb.add_option("--readers", o.readers)->check(CLI::Range(1, 9));
 }
 
 int ExitCodeOfMessage(const std::string& message, const char* success)
@@ -105,9 +108,22 @@ int ReaderLink::Open()
         std::cerr << "tovask-cli: unknown port '" << o.port << "': use USB, PS2, COM1..COM255 or a serial device path\n";
         return exitUsage;
     }
+    if (!o.device.empty() && portKind != portKindUSB) {
+        std::cerr << "tovask-cli: --device chooses among USB readers: it needs --port USB\n";
+        return exitUsage;
+    }
+    if (o.readers != 1 && !(o.simulate && portKind == portKindUSB)) {
+        std::cerr << "tovask-cli: --readers needs --simulate and --port USB\n";
+        return exitUsage;
+    }
     m_simulated = o.simulate ? std::make_unique<SimReader>(portKind) : nullptr;
+    for (int n = 1; n < o.readers; ++n)
+        m_simulated->Usb()->AddIdenticalReader();
     m_links = std::make_unique<LinkSet>(portKind, m_simulated.get(), devicePath);
     m_links->SetUsbIds(usbIds);
+    if (CUSBport* usb = m_links->Usb())
+        usb->onlyOneReader = true;
+    ChooseDevice(o.device);
     if (fault.fault != SimFault::None && !m_simulated->SetFault(fault)) {
         std::cerr << "tovask-cli: the fault '" << SimFaultName(fault) << "' cannot happen on " << o.port << '\n';
         return exitUsage;
@@ -122,7 +138,27 @@ int ReaderLink::Restart()
         const int code = ExitCodeOfMessage(m_sink.last, "");
         return code == exitOk ? exitFailed : code;
     }
+    CUSBport* usb = m_links->Usb();
+    if (usb) {
+        usb->wantedVendorId = m_links->GetUsbIds().vendorId;
+        usb->wantedProductId = m_links->GetUsbIds().productId;
+    }
+    if (usb && !usb->FindDevice() && !usb->severalReaders.empty()) {
+        std::string text = "More than one reader answers; choose one with --device PATH or --device LOCATION:";
+        for (const HidListing& l : usb->severalReaders)
+            text += "\n  " + l.path + (l.location.empty() ? "" : "  (location " + l.location + ")");
+        m_sink.ShowMessage(text, IMessageSink::Icon::Error);
+        return exitUnreachable;
+    }
+    if (usb)
+        usb->CloseDevice();
     return exitOk;
+}
+
+void ReaderLink::ChooseDevice(const std::string& pathOrLocation)
+{
+    if (CUSBport* usb = m_links->Usb())
+        usb->chosenDevice = pathOrLocation;
 }
 
 int ReaderLink::Run(void (*procedure)(TransferContext&), const char* success)
@@ -184,6 +220,11 @@ int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& 
                          {"differences", names},
                          {"path", JsonBytes(link.Path())}};
     return PrintOut(JsonText(result) + "\n") ? code : exitFailed;
+}
+
+int FileFailed(const LinkOptions& o, ReaderLink& link, const std::string& said)
+{
+    return o.json ? Finish(o, link, exitUsage, said) : exitUsage;
 }
 
 int Compare(const LinkOptions& o, ReaderLink& link, const std::string& file, const ConfigImage& fileImage,

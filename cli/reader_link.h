@@ -26,6 +26,8 @@ struct LinkOptions {
     std::optional<std::string> fault;
     UsbIdOptions ids;
     bool json = false;
+    std::string device;  // --device: a USB reader's path or location
+    int readers = 1;     // --readers: identical simulated USB readers
 };
 void AddLinkOptions(CLI::App& verb, LinkOptions& o);
 
@@ -69,8 +71,13 @@ public:
     // Sets up the link and runs the start checks: exitOk, exitUsage (the
     // reason on standard error) or the code of the start's message.
     int Open();
-    // The start checks again, for a reader connected since.
+    // The start checks again, for a reader connected since. On USB, more
+    // than one reader answering is refused with the list of them:
+    // exitUnreachable.
     int Restart();
+    // From now on the USB link takes only the reader with this path or
+    // location ("" any, refusing a choice among several).
+    void ChooseDevice(const std::string& pathOrLocation);
     // The procedures; each gives exitOk, exitFailed or exitUnreachable.
     int Write(const ConfigImage& image);
     // quiet: the success message is not printed.
@@ -95,6 +102,10 @@ private:
 // object (result, exitCode, message, differences, path).
 int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& message,
            const std::vector<Difference>& differences = {});
+
+// A file that cannot be read or saved (said: "FILE: cause"): exitUsage, and
+// with --json the object that says so.
+int FileFailed(const LinkOptions& o, ReaderLink& link, const std::string& said);
 
 // Prints "The reader holds other values than FILE:" and the differences
 // (or keeps them for --json): exitDiffers; or "The reader holds FILE.":

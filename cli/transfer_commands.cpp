@@ -10,7 +10,8 @@ namespace {
 const char* kWriteHelp =
     "Usage: tovask-cli write FILE --port PORT [--verify] [--if-different] [--json]\n"
     "                        [--each [--count N] [--log FILE]]\n"
-    "                        [--vid HEX --pid HEX] [--simulate [--fault=NAME]]\n"
+    "                        [--device PATH|LOCATION] [--vid HEX --pid HEX]\n"
+    "                        [--simulate [--fault=NAME] [--readers N]]\n"
     "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
     "  --port PORT      USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                   (on Windows also \\\\.\\COM12)\n"
@@ -23,25 +24,32 @@ const char* kWriteHelp =
     "  --count N        end after N readers\n"
     "  --log FILE       append one JSON line per reader to FILE\n"
     "  --json           print one JSON object: result, exitCode, message, differences, path\n"
+    "  --device D       USB: the reader with this path or location (see tovask-cli\n"
+    "                   devices); without it, several readers answering are refused\n"
     "  --vid, --pid     the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate       use the built-in simulated reader\n"
+    "  --readers N      with --simulate on USB: N identical simulated readers\n"
     "  --fault=NAME     make the simulated reader misbehave: stop, late, garble,\n"
     "                   refuse[=N], vanish, cts-low, drift[=N]\n"
     "Exit code 0 written (and verified where asked), 1 the transfer failed, 2 bad usage\n"
     "or a file error, 3 the reader holds other values than FILE, 4 no reader could be\n"
-    "reached (not found, the port cannot be opened, permission denied). With --each:\n"
+    "reached (not found, the port cannot be opened, permission denied, several USB\n"
+    "readers and no --device). With --each:\n"
     "0 when no reader failed, 1 otherwise; the last line says how many of each.\n";
 
 const char* kReadHelp =
-    "Usage: tovask-cli read --port PORT -o FILE [--json] [--vid HEX --pid HEX]\n"
-    "                       [--simulate [--fault=NAME]]\n"
+    "Usage: tovask-cli read --port PORT -o FILE [--json] [--device PATH|LOCATION]\n"
+    "                       [--vid HEX --pid HEX] [--simulate [--fault=NAME] [--readers N]]\n"
     "Reads the reader's template and saves it to FILE.\n"
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                (on Windows also \\\\.\\COM12)\n"
     "  -o FILE       where to save the template (64 bytes)\n"
     "  --json        print one JSON object: result, exitCode, message, differences, path\n"
+    "  --device D    USB: the reader with this path or location (see tovask-cli\n"
+    "                devices); without it, several readers answering are refused\n"
     "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate    use the built-in simulated reader\n"
+    "  --readers N   with --simulate on USB: N identical simulated readers\n"
     "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
     "                refuse[=N], vanish, cts-low, drift[=N]\n"
     "Exit code 0 on \"programmable MR reading OK!\", 1 the transfer failed, 2 bad usage\n"
@@ -50,9 +58,9 @@ const char* kReadHelp =
 int Write(const WriteOptions& o)
 {
     ConfigImage fileImage{}, readerImage{};
-    if (!LoadTemplateFile(o.file, fileImage))
-        return exitUsage;
     ReaderLink link(o.link);
+    if (std::string said; !LoadTemplateFile(o.file, fileImage, &said))
+        return FileFailed(o.link, link, said);
     if (const int code = link.Open(); code != exitOk)
         return code == exitUsage ? code : Finish(o.link, link, code, "");
     if (o.ifDifferent) {
@@ -85,8 +93,8 @@ int Read(const LinkOptions& o, const std::string& out)
     ConfigImage image{};
     if (code == exitOk)
         code = link.Read(image);
-    if (code == exitOk && !SaveTemplateFile(out, image))
-        return exitUsage;
+    if (std::string said; code == exitOk && !SaveTemplateFile(out, image, &said))
+        return FileFailed(o, link, said);
     return Finish(o, link, code, "");
 }
 

@@ -23,8 +23,12 @@ const char* kDevicesHelp =
     "version, manufacturer and product, whether Tovask may open it, and whether it\n"
     "is the reader Tovask looks for (--vid/--pid, else TOVASK_USB_VID/TOVASK_USB_PID,\n"
     "else the build's pair).\n"
+    "LOCATION is where the device is plugged in: on Linux the USB bus-port chain\n"
+    "such as 1-3.2, on Windows the device's location path (empty when unknown);\n"
+    "write, read and verify take a path or a location with --device.\n"
     "  --json       print a JSON array of objects with the keys path, vendorId,\n"
-    "               productId, version, manufacturer, product, openable, reader\n"
+    "               productId, version, manufacturer, product, openable, reader,\n"
+    "               location\n"
     "  --simulate   list the simulated reader's bus instead\n";
 
 const char* kUdevHelp =
@@ -46,11 +50,11 @@ std::string Cell(std::string text, std::size_t width)
 void PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
 {
     const std::string wantedText = UsbIdText(wanted.vendorId) + ":" + UsbIdText(wanted.productId);
-    std::vector<std::vector<std::string>> rows{{"PATH", "ID", "VERSION", "OPENABLE", "READER", "MANUFACTURER / PRODUCT"}};
+    std::vector<std::vector<std::string>> rows{{"PATH", "LOCATION", "ID", "VERSION", "OPENABLE", "READER", "MANUFACTURER / PRODUCT"}};
     for (const HidListing& l : list) {
         char version[8];
         std::snprintf(version, sizeof version, "%04x", l.versionNumber);
-        rows.push_back({l.path, UsbIdText(l.vendorId) + ":" + UsbIdText(l.productId), version,
+        rows.push_back({l.path, l.location, UsbIdText(l.vendorId) + ":" + UsbIdText(l.productId), version,
                         l.openable ? "yes" : "no (" + l.whyNot + ")", l.reader ? "yes" : "",
                         l.manufacturer + " / " + l.product});
     }
@@ -86,7 +90,8 @@ void PrintJson(const std::vector<HidListing>& list)
                          {"manufacturer", JsonBytes(l.manufacturer)},
                          {"product", JsonBytes(l.product)},
                          {"openable", l.openable},
-                         {"reader", l.reader}});
+                         {"reader", l.reader},
+                         {"location", JsonBytes(l.location)}});
     std::cout << JsonText(array) << '\n';
 }
 

@@ -7,15 +7,18 @@
 namespace {
 
 const char* kVerifyHelp =
-    "Usage: tovask-cli verify FILE --port PORT [--json] [--vid HEX --pid HEX]\n"
-    "                         [--simulate [--fault=NAME]]\n"
+    "Usage: tovask-cli verify FILE --port PORT [--json] [--device PATH|LOCATION]\n"
+    "                         [--vid HEX --pid HEX] [--simulate [--fault=NAME] [--readers N]]\n"
     "Reads the reader's template and compares it with FILE, value by value as diff\n"
     "does (FILE's value first); nothing is written.\n"
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                (on Windows also \\\\.\\COM12)\n"
     "  --json        print one JSON object: result, exitCode, message, differences, path\n"
+    "  --device D    USB: the reader with this path or location (see tovask-cli\n"
+    "                devices); without it, several readers answering are refused\n"
     "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate    use the built-in simulated reader\n"
+    "  --readers N   with --simulate on USB: N identical simulated readers\n"
     "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
     "                refuse[=N], vanish, cts-low, drift[=N]\n"
     "Exit code 0 the reader holds FILE, 1 the transfer failed, 2 bad usage or a file\n"
@@ -33,9 +36,9 @@ void AddVerifyVerb(CLI::App& tool)
     CLI::App* verb = AddVerb(
         tool, {"verify", "verify FILE --port PORT", "compare the reader's template with FILE", kVerifyHelp}, [o] {
             ConfigImage fileImage{}, readerImage{};
-            if (!LoadTemplateFile(o->file, fileImage))
-                return exitUsage;
             ReaderLink link(o->link);
+            if (std::string said; !LoadTemplateFile(o->file, fileImage, &said))
+                return FileFailed(o->link, link, said);
             int code = link.Open();
             if (code == exitOk)
                 code = link.Read(readerImage, true);

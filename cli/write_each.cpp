@@ -2,10 +2,13 @@
 // verified, with a line per reader, an optional JSON log, and Ctrl+C that
 // ends the run only between readers.
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <set>
 
 #ifndef _WIN32
@@ -15,6 +18,7 @@
 #include "cli/cli_io.h"
 #include "cli/json.h"
 #include "cli/reader_link.h"
+#include "device/trace.h"
 #include "device/usb/usb_port.h"
 #include "model/sha256.h"
 #include "sim/usb_reader.h"
@@ -89,6 +93,12 @@ std::string UtcNow()
     return text;
 }
 
+// A reader present: its path, and the USB serial-number string ("" if none).
+struct Present {
+    std::string path;
+    std::string serial;
+};
+
 // Where readers come and go, and how the run notices.
 class Arrivals {
 public:
@@ -99,38 +109,41 @@ public:
         if (IsComPortKind(kind) && o.link.port.find('/') != std::string::npos)
             m_devicePath = link.Simulated() ? link.Simulated()->SerialDevicePath() : o.link.port;
         m_fixed = !m_usb && m_devicePath.empty();
+        m_only = o.link.device;
     }
 
     bool Fixed() const { return m_fixed; }
+    bool Usb() const { return m_usb; }
 
-    // The readers present now (their paths).
-    std::vector<std::string> Present()
+    // How long the last look at the present readers took.
+    double LastLookMs() const { return m_lastLookMs; }
+
+    // The readers present now, in the system's order.
+    std::vector<Present> Readers()
     {
         Simulate();
-        std::vector<std::string> paths;
-        if (m_usb) {
-            std::vector<HidListing> list;
-            if (ListHidInterfaces(m_link.Links().Usb()->Backend(), m_link.Links().GetUsbIds(), list))
-                for (const HidListing& l : list)
-                    if (l.reader)
-                        paths.push_back(l.path);
-        } else if (!m_devicePath.empty()) {
-            std::error_code ec;
-            if (m_link.Simulated() ? m_simPlugged : std::filesystem::exists(m_devicePath, ec))
-                paths.push_back(m_devicePath);
-        }
-        return paths;
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<Present> readers = Look();
+        m_lastLookMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        return readers;
     }
 
-    // Waits until a reader not in done is present: its path, or "" when
-    // the run was interrupted.
-    std::string WaitForNew(const std::set<std::string>& done)
+    // A reader present that is not in done, forgetting the readers of done
+    // that are gone; without one, waits (polls) for one to be connected.
+    // Empty path when the run was interrupted.
+    Present WaitForNew(std::set<std::string>& done, bool wait = true)
     {
         for (;;) {
-            for (const std::string& p : Present())
-                if (!done.count(p))
-                    return p;
-            if (!Pause())
+            const std::vector<Present> readers = Readers();
+            std::set<std::string> still;
+            for (const Present& r : readers)
+                if (done.count(r.path))
+                    still.insert(r.path);
+            done.swap(still);
+            for (const Present& r : readers)
+                if (!done.count(r.path))
+                    return r;
+            if (!wait || !Pause())
                 return {};
         }
     }
@@ -140,8 +153,8 @@ public:
     {
         for (;;) {
             bool present = false;
-            for (const std::string& p : Present())
-                present = present || p == path;
+            for (const Present& r : Readers())
+                present = present || r.path == path;
             if (!present)
                 return true;
             if (!Pause())
@@ -150,10 +163,28 @@ public:
     }
 
     // With --simulate, the hands that take the reader away and connect a new one.
-    void AfterRemovePrompt() { Schedule(false, kSimRemoveMs); }
-    void AfterConnectPrompt() { Schedule(true, kSimConnectMs); }
+    void AfterRemovePrompt(const std::string& path) { Schedule(false, kSimRemoveMs, path); }
+    void AfterConnectPrompt() { Schedule(true, kSimConnectMs, {}); }
 
 private:
+    std::vector<Present> Look()
+    {
+        std::vector<Present> readers;
+        if (m_usb) {
+            // One that cannot be opened is tried all the same, so that its failure is shown.
+            std::vector<HidListing> list;
+            if (ListReaders(m_link.Links().Usb()->Backend(), m_link.Links().GetUsbIds(), list))
+                for (const HidListing& l : list)
+                    if (m_only.empty() || m_only == l.path || m_only == l.location)
+                        readers.push_back({l.path, l.serialNumber});
+        } else if (!m_devicePath.empty()) {
+            std::error_code ec;
+            if (m_link.Simulated() ? m_simPlugged : std::filesystem::exists(m_devicePath, ec))
+                readers.push_back({m_devicePath, ""});
+        }
+        return readers;
+    }
+
     bool Pause()
     {
         for (int waited = 0; waited < kPollMs; waited += 50) {
@@ -164,11 +195,12 @@ private:
         return !g_interrupted;
     }
 
-    void Schedule(bool plug, int afterMs)
+    void Schedule(bool plug, int afterMs, const std::string& path)
     {
         if (!m_link.Simulated())
             return;
         m_simPending = plug ? 1 : 0;
+        m_simPath = path;
         m_simDue = std::chrono::steady_clock::now() + std::chrono::milliseconds(afterMs);
     }
 
@@ -182,19 +214,53 @@ private:
         m_simPlugged = plug;
         if (plug)
             sim->Memory() = SimReaderMemory();  // a new reader, with the default template
-        if (sim->Usb())
-            sim->Usb()->unplugged = !plug;
         if (sim->Serial())
             sim->Serial()->SetUnplugged(!plug);
+        if (!sim->Usb())
+            return;
+        // The reader removed goes; a new one, with a serial number of its
+        // own, takes the first free place.
+        for (SimHidInterface& i : sim->Usb()->interfaces) {
+            if (!i.isReader || (plug ? i.present : i.path != m_simPath))
+                continue;
+            i.present = plug;
+            if (plug) {
+                char serial[16];
+                std::snprintf(serial, sizeof serial, "SIM-%04d", ++m_simSerial);
+                i.serialNumber = std::wstring(serial, serial + std::strlen(serial));
+            }
+            break;
+        }
     }
 
     ReaderLink& m_link;
     bool m_usb = false;
     bool m_fixed = false;
     std::string m_devicePath;
+    std::string m_only;  // --device: only this reader, each time it is connected
     bool m_simPlugged = true;
     int m_simPending = -1;  // 1 plug, 0 unplug, -1 nothing to do
+    std::string m_simPath;  // the reader to take away
+    double m_lastLookMs = 0;
+    int m_simSerial = 100;
     std::chrono::steady_clock::time_point m_simDue;
+};
+
+// Adds up the waits the link asks for, so that a reader's time can be told
+// apart from them.
+class CountingSleeper : public ISleeper {
+public:
+    explicit CountingSleeper(ISleeper& inner) : m_inner(inner) {}
+    void Sleep(int milliseconds) override
+    {
+        waited += milliseconds;
+        m_inner.Sleep(milliseconds);
+    }
+    ISleeper& Inner() { return m_inner; }
+    long long waited = 0;
+
+private:
+    ISleeper& m_inner;
 };
 
 struct Result {
@@ -241,35 +307,63 @@ int WriteEach(const WriteOptions& o)
     InterruptGuard guard;
     g_interrupted = 0;
     const std::string digest = Sha256Hex(image.data(), image.size());
+    CountingSleeper counting(DefaultSleeper());
+    SetDefaultSleeper(&counting);
+    struct Restore {
+        ISleeper& previous;
+        ~Restore() { SetDefaultSleeper(&previous); }
+    } restore{counting.Inner()};
 
     int written = 0, failed = 0, skipped = 0;
     std::set<std::string> done;  // readers programmed and not yet taken away
+    std::map<std::string, int> serials;  // USB serial number: the reader that had it first
     for (int n = 1; o.count == 0 || n <= o.count; ++n) {
-        std::string path = arrivals.Fixed() ? link.Path() : arrivals.WaitForNew(done);
+        Present reader = arrivals.Fixed() ? Present{link.Path(), ""} : arrivals.WaitForNew(done);
         if (g_interrupted)
             break;
+        const auto seen = std::chrono::steady_clock::now();
+        const long long waitedBefore = counting.waited;
         InterruptGuard::Hold(true);
+        // Each reader by its own path: readers already connected are
+        // programmed one after another.
+        if (arrivals.Usb())
+            link.ChooseDevice(reader.path);
         Result r;
         if (const int code = arrivals.Fixed() ? exitOk : link.Restart(); code != exitOk)
             r = {"failed", link.Sink().last, {}};
         else
             r = Program(o, link, image);
         InterruptGuard::Hold(false);
-        if (path.empty())
-            path = link.Path();
+        if (TraceOn()) {
+            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - seen).count();
+            const long long waits = counting.waited - waitedBefore;
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "each: reader %d: %.1f ms from being seen to its result, %lld ms of them the link's waits: "
+                          "%.1f ms beyond them; the look that saw it took %.1f ms\n",
+                          n, ms, waits, ms - static_cast<double>(waits), arrivals.LastLookMs());
+            Trace(text);
+        }
+        if (reader.path.empty())
+            reader.path = link.Path();
         (r.result == "failed" ? failed : r.result == "skipped" ? skipped : written) += 1;
-        std::string line = "reader " + std::to_string(n) + " " + (path.empty() ? o.link.port : path) + ": " + r.message;
+        std::string line = "reader " + std::to_string(n) + " " + (reader.path.empty() ? o.link.port : reader.path) +
+                           ": " + r.message;
         for (const Difference& d : r.differences)
             line += "\n" + d.line;
         Say(line);
+        if (!reader.serial.empty() && !serials.emplace(reader.serial, n).second)
+            Say("Warning: reader " + std::to_string(n) + " has the serial number " + reader.serial + " of reader " +
+                std::to_string(serials[reader.serial]) + ".");
         if (log.is_open()) {
             Json names = Json::array();
             for (const Difference& d : r.differences)
                 names.push_back(d.name);
-            const Json entry = {{"time", UtcNow()}, {"n", n},           {"port", o.link.port},
-                                {"path", JsonBytes(path)}, {"serial", ""}, {"file", JsonBytes(o.file)},
-                                {"template", digest},     {"result", r.result}, {"message", JsonBytes(r.message)},
-                                {"differences", names}};
+            const Json entry = {{"time", UtcNow()},          {"n", n},
+                                {"port", o.link.port},       {"path", JsonBytes(reader.path)},
+                                {"serial", JsonBytes(reader.serial)}, {"file", JsonBytes(o.file)},
+                                {"template", digest},        {"result", r.result},
+                                {"message", JsonBytes(r.message)}, {"differences", names}};
             log << entry.dump(-1, ' ', true) << std::endl;
         }
         if ((o.count != 0 && n >= o.count) || g_interrupted)
@@ -281,14 +375,13 @@ int WriteEach(const WriteOptions& o)
                 break;
             continue;
         }
-        // The link programs the first reader it finds, so each is taken
-        // away before the next.
-        done.insert(path);
+        done.insert(reader.path);
+        if (!arrivals.WaitForNew(done, false).path.empty())
+            continue;  // another reader was connected already
         Say("Remove the reader.");
-        arrivals.AfterRemovePrompt();
-        if (!arrivals.WaitForGone(path))
+        arrivals.AfterRemovePrompt(reader.path);
+        if (!arrivals.WaitForGone(reader.path))
             break;
-        done.erase(path);
         Say("Connect the next reader.");
         arrivals.AfterConnectPrompt();
     }

@@ -69,7 +69,24 @@ SimUsbReader::SimUsbReader(SimReaderMemory& memory, std::uint16_t vendorId, std:
     reader.productId = productId;
     reader.isReader = true;
     reader.product = L"Simulated MR";
+    reader.serialNumber = L"SIM-0001";
+    reader.location = "1-1";
     interfaces.push_back(reader);
+}
+
+void SimUsbReader::AddIdenticalReader()
+{
+    int readers = 0;
+    for (const SimHidInterface& i : interfaces)
+        readers += i.isReader ? 1 : 0;
+    const auto first =
+        std::find_if(interfaces.begin(), interfaces.end(), [](const SimHidInterface& i) { return i.isReader; });
+    if (first == interfaces.end())
+        return;
+    SimHidInterface copy = *first;
+    copy.path = "sim:usb-reader-" + std::to_string(readers + 1);
+    copy.location = "1-" + std::to_string(readers + 1);
+    interfaces.push_back(copy);
 }
 
 bool SimUsbReader::Enumerate(std::vector<HidInterfaceInfo>& out)
@@ -78,10 +95,10 @@ bool SimUsbReader::Enumerate(std::vector<HidInterfaceInfo>& out)
     if (enumerateFails)
         return false;
     for (const SimHidInterface& i : interfaces)
-        if (!(i.isReader && unplugged))
+        if (i.present && !(i.isReader && unplugged))
             out.push_back({i.path, i.listedWithoutIds ? std::uint16_t{0} : i.vendorId,
                            i.listedWithoutIds ? std::uint16_t{0} : i.productId, i.versionNumber, i.manufacturer,
-                           i.product});
+                           i.product, i.serialNumber, i.location});
     return true;
 }
 
@@ -104,7 +121,7 @@ std::unique_ptr<IHidDevice> SimUsbReader::Open(const std::string& path, std::str
     for (const SimHidInterface& i : interfaces) {
         if (i.path != path)
             continue;
-        if (i.isReader && unplugged)
+        if (!i.present || (i.isReader && unplugged))
             break;
         if (!i.openable) {
             if (why)

@@ -24,6 +24,10 @@ struct SimHidInterface {
     int featureReportLength = 9;
     // The system's list cannot read its identifiers (shows 0:0).
     bool listedWithoutIds = false;
+    std::wstring serialNumber{};
+    std::string location{};
+    // Plugged in: listed and openable.
+    bool present = true;
 };
 
 // A desktop's other HID interfaces as the system lists them: a keyboard
@@ -35,6 +39,10 @@ class SimUsbReader : public IHidBackend {
 public:
     // Lists one interface: the reader with these identifiers.
     SimUsbReader(SimReaderMemory& memory, std::uint16_t vendorId, std::uint16_t productId);
+
+    // One more reader like the first, at the next path and location; all
+    // the readers answer from the one reader memory.
+    void AddIdenticalReader();
 
     bool Enumerate(std::vector<HidInterfaceInfo>& out) override;
     std::unique_ptr<IHidDevice> Open(const std::string& path, std::string* why = nullptr) override;

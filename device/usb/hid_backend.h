@@ -20,6 +20,10 @@ struct HidInterfaceInfo {
     std::uint16_t versionNumber = 0;
     std::wstring manufacturer;
     std::wstring product;
+    std::wstring serialNumber{};
+    // Where the device is plugged in: on Linux the USB bus-port chain such
+    // as "1-3.2", on Windows the device's location path; "" when unknown.
+    std::string location{};
 };
 
 struct HidAttributes {
@@ -61,3 +65,14 @@ public:
 std::unique_ptr<IHidBackend> CreateSystemHidBackend();
 // One system backend for the whole run, created on first use.
 IHidBackend& SystemHidBackend();
+
+// The USB bus-port chain ("1-3.2") of the device a hidraw node
+// (/dev/hidraw5) belongs to, read from <sysRoot>/class/hidraw/hidraw5/device;
+// "" when the node is not on USB or sysfs does not say.
+std::string HidrawLocation(const std::string& nodePath, const std::string& sysRoot = "/sys");
+
+// Windows names a USB device "USB\\VID_1209&PID_0001\\<serial number>" when
+// it has a serial number, else with a made-up instance holding '&'; an
+// interface of a composite device is "USB\\VID_1209&PID_0001&MI_00\\...".
+// Whether id is a whole USB device's; its serial number ("" if none) in serial.
+bool ParseUsbDeviceInstanceId(const std::string& id, std::string& serial);

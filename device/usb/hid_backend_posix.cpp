@@ -78,10 +78,13 @@ public:
         if (!m_ready)
             return false;
         hid_device_info* list = hid_enumerate(0, 0);
-        for (const hid_device_info* it = list; it; it = it->next)
-            out.push_back({it->path ? it->path : "", it->vendor_id, it->product_id, it->release_number,
+        for (const hid_device_info* it = list; it; it = it->next) {
+            const std::string path = it->path ? it->path : "";
+            out.push_back({path, it->vendor_id, it->product_id, it->release_number,
                            it->manufacturer_string ? it->manufacturer_string : L"",
-                           it->product_string ? it->product_string : L""});
+                           it->product_string ? it->product_string : L"",
+                           it->serial_number ? it->serial_number : L"", HidrawLocation(path)});
+        }
         hid_free_enumeration(list);
         return true;
     }

@@ -8,6 +8,7 @@
 // also work on.
 #include <windows.h>
 
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 extern "C" {
@@ -85,6 +86,25 @@ private:
     HANDLE m_handle;
 };
 
+// The USB device a HID collection belongs to, found among its ancestors
+// (the collection, a composite device's interface, the device): its first
+// location path and its serial number, from the device manager alone.
+void FindUsbDevice(DEVINST node, HidInterfaceInfo& info)
+{
+    for (int level = 0; level < 4 && CM_Get_Parent(&node, node, 0) == CR_SUCCESS; ++level) {
+        char id[MAX_DEVICE_ID_LEN + 1] = {};
+        std::string serial;
+        if (CM_Get_Device_IDA(node, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS || !ParseUsbDeviceInstanceId(id, serial))
+            continue;
+        info.serialNumber.assign(serial.begin(), serial.end());
+        char paths[1024] = {};
+        ULONG length = sizeof paths - 2;
+        if (CM_Get_DevNode_Registry_PropertyA(node, CM_DRP_LOCATION_PATHS, nullptr, paths, &length, 0) == CR_SUCCESS)
+            info.location = paths;  // the first of the list
+        return;
+    }
+}
+
 class Win32HidBackend : public IHidBackend {
 public:
     bool Enumerate(std::vector<HidInterfaceInfo>& out) override
@@ -105,10 +125,13 @@ public:
             std::vector<std::uint8_t> block(size);
             auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data());
             detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-            if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, size, nullptr, nullptr))
+            SP_DEVINFO_DATA device{};
+            device.cbSize = sizeof device;
+            if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, size, nullptr, &device))
                 continue;
             HidInterfaceInfo info;
             info.path = detail->DevicePath;
+            FindUsbDevice(device.DevInst, info);
             HANDLE query = OpenPath(info.path, 0);
             if (query != INVALID_HANDLE_VALUE) {
                 Win32HidDevice device(query);

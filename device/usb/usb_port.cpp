@@ -15,6 +15,21 @@ std::string Narrow(const std::wstring& text)
     return out;
 }
 
+// What the system's list says of an interface, before it is opened.
+HidListing ListingOf(const HidInterfaceInfo& info)
+{
+    HidListing item;
+    item.path = info.path;
+    item.vendorId = info.vendorId;
+    item.productId = info.productId;
+    item.versionNumber = info.versionNumber;
+    item.manufacturer = Narrow(info.manufacturer);
+    item.product = Narrow(info.product);
+    item.serialNumber = Narrow(info.serialNumber);
+    item.location = info.location;
+    return item;
+}
+
 }  // namespace
 
 IHidBackend& SystemHidBackend()
@@ -33,13 +48,7 @@ bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListi
     for (const HidInterfaceInfo& info : interfaces) {
         if (!seen.insert(info.path).second)
             continue;
-        HidListing item;
-        item.path = info.path;
-        item.vendorId = info.vendorId;
-        item.productId = info.productId;
-        item.versionNumber = info.versionNumber;
-        item.manufacturer = Narrow(info.manufacturer);
-        item.product = Narrow(info.product);
+        HidListing item = ListingOf(info);
         if (std::unique_ptr<IHidDevice> device = backend.Open(info.path, &item.whyNot)) {
             item.openable = true;
             item.whyNot.clear();
@@ -63,6 +72,22 @@ bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListi
     return true;
 }
 
+bool ListReaders(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out)
+{
+    out.clear();
+    std::vector<HidInterfaceInfo> interfaces;
+    if (!backend.Enumerate(interfaces))
+        return false;
+    std::set<std::string> places;
+    for (const HidInterfaceInfo& info : interfaces)
+        if (info.vendorId == wanted.vendorId && info.productId == wanted.productId
+            && places.insert(info.location.empty() ? info.path : info.location).second) {
+            out.push_back(ListingOf(info));
+            out.back().reader = true;
+        }
+    return true;
+}
+
 CUSBport::CUSBport() : m_backend(SystemHidBackend()) {}
 CUSBport::CUSBport(IHidBackend& backend) : m_backend(backend) {}
 CUSBport::~CUSBport() { CloseDevice(); }
@@ -71,6 +96,7 @@ bool CUSBport::FindDevice()
 {
     CloseDevice();
     devicePath.clear();
+    severalReaders.clear();
     m_candidates.clear();
     m_nextCandidate = 0;
     m_opened = 0;
@@ -85,6 +111,11 @@ bool CUSBport::FindDevice()
     for (const HidInterfaceInfo& info : interfaces) {
         if (!seen.insert(info.path).second)
             continue;
+        if (!chosenDevice.empty() && info.path != chosenDevice && info.location != chosenDevice) {
+            if (TraceOn())
+                Trace("USB: " + info.path + ": skipped, not the device chosen (" + chosenDevice + ")");
+            continue;
+        }
         const bool unlisted = info.vendorId == 0 && info.productId == 0;
         if (unlisted || (info.vendorId == wantedVendorId && info.productId == wantedProductId))
             m_candidates.push_back(info.path);
@@ -92,7 +123,38 @@ bool CUSBport::FindDevice()
             Trace("USB: " + info.path + ": skipped, listed as " + UsbIdText(info.vendorId) + ":"
                   + UsbIdText(info.productId));
     }
-    return NextDevice();
+    if (!NextDevice())
+        return false;
+    return !onlyOneReader || OnlyOneFound(interfaces);
+}
+
+bool CUSBport::OnlyOneFound(const std::vector<HidInterfaceInfo>& interfaces)
+{
+    const std::string first = devicePath;
+    const std::size_t next = m_nextCandidate;
+    const int opened = m_opened;
+    std::vector<std::string> found{first};
+    while (NextDevice())
+        found.push_back(devicePath);
+    devicePath = first;
+    m_nextCandidate = next;
+    m_opened = opened;
+    // A composite reader answers on more than one interface at one location.
+    std::set<std::string> places;
+    for (const std::string& path : found)
+        for (const HidInterfaceInfo& info : interfaces)
+            if (info.path == path) {
+                if (places.insert(info.location.empty() ? path : info.location).second)
+                    severalReaders.push_back(ListingOf(info));
+                break;
+            }
+    if (severalReaders.size() <= 1) {
+        severalReaders.clear();
+        return true;
+    }
+    Trace("USB: " + std::to_string(severalReaders.size()) + " readers answer; none is chosen");
+    devicePath.clear();
+    return false;
 }
 
 bool CUSBport::NextDevice()

@@ -23,6 +23,8 @@ struct HidListing {
     // empty when unreadable.
     std::string manufacturer;
     std::string product;
+    std::string serialNumber;  // as the system's list shows it, narrowed
+    std::string location;      // see HidInterfaceInfo
     bool openable = false;
     std::string whyNot;  // the system's reason when it could not be opened
     bool reader = false;  // its identifiers are the wanted ones
@@ -32,6 +34,12 @@ struct HidListing {
 // order; each is opened to read its names and attributes. False when the
 // system could not list them.
 bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out);
+
+// The interfaces the system lists with the wanted identifiers, without
+// opening any (so it can be asked every poll interval): one per location,
+// as a composite reader answers on several interfaces at one. False when
+// the system could not list them.
+bool ListReaders(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out);
 
 class CUSBport {
 public:
@@ -56,8 +64,11 @@ public:
 
     // Looks for the reader: only interfaces listed with the wanted
     // identifiers (or listed without any) are opened and checked, each path
-    // once, at most searchLimit of them. devicePath is the first that is
-    // the reader; the rest stay candidates for NextDevice.
+    // once, at most searchLimit of them; with a device chosen, only the
+    // interfaces with that path or location. devicePath is the first that
+    // is the reader; the rest stay candidates for NextDevice. With
+    // onlyOneReader, a search that finds the reader at more than one
+    // location fails and names each in severalReaders.
     bool FindDevice();
     // Goes on with the search after devicePath (a composite device lists
     // the reader's identifiers on more than one interface); closed.
@@ -74,6 +85,14 @@ public:
 
     std::uint16_t wantedVendorId = 0;
     std::uint16_t wantedProductId = 0;
+    // Which reader the search may take: "" any, else a path or a location
+    // (tovask-cli --device).
+    std::string chosenDevice;
+    // Refuse to choose among several readers instead of taking the first
+    // found (the editor takes the first; the tool refuses).
+    bool onlyOneReader = false;
+    // After a search refused for that: the readers found, one interface each.
+    std::vector<HidListing> severalReaders;
     std::string devicePath;
     std::array<std::uint8_t, reportBufferSize> reportBuffer{};
     // Five lines naming the last device checked; kept for diagnostics only.
@@ -87,6 +106,11 @@ private:
 
     IHidBackend& m_backend;
     std::unique_ptr<IHidDevice> m_device;
+    // Opens the candidates after the first reader found and collects every
+    // reader at another location into severalReaders; false when there is
+    // more than one. The search's state is kept.
+    bool OnlyOneFound(const std::vector<HidInterfaceInfo>& interfaces);
+
     std::vector<std::string> m_candidates;  // paths still to be tried, in order
     std::size_t m_nextCandidate = 0;
     int m_opened = 0;

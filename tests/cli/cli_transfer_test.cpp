@@ -106,7 +106,7 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("{\"path\": \"sim:usb-reader\", \"vendorId\": \"1209\", \"productId\": \"0001\", "
                          "\"version\": 256, \"manufacturer\": \"Tovask\", \"product\": \"Simulated MR\", "
-                         "\"openable\": true, \"reader\": true}"),
+                         "\"openable\": true, \"reader\": true, \"location\": \"1-1\"}"),
               std::string::npos)
         << r.out;
     EXPECT_EQ(r.out.find("\"path\": \"sim:keyboard\""), r.out.rfind("\"path\": \"sim:keyboard\""));  // listed once
@@ -192,6 +192,15 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
                          "\"There is no programmable MR connected!\""),
               std::string::npos)
         << r.out;
+    // A file that cannot be read or saved: 2, and with --json the object too.
+    for (const std::string& args : {"verify " + Path("absent.mtl") + " --port USB", "write " + Path("absent.mtl") + " --port PS2",
+                                    "read -o " + Path("no/such/dir.mtl") + " --port COM3"}) {
+        r = Cli(args + " --simulate --json");
+        EXPECT_EQ(r.code, 2) << args;
+        const std::string head = "{\n  \"result\": \"failed\",\n  \"exitCode\": 2,\n  \"message\": \"" + Path("");
+        EXPECT_EQ(r.out.substr(0, head.size()), head) << args;
+        EXPECT_NE(r.err.find("tovask-cli: " + Path("")), std::string::npos) << args << "\n" << r.err;
+    }
     r = Cli("write " + same + " --port COM3 --simulate --fault=cts-low --verify");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "programmable MR writing error!\n");
@@ -239,6 +248,76 @@ TEST_F(CliTransferTest, EachProgramsReaderAfterReaderAndLogsThem)
     const std::string log = Read(Path("run.log"));
     EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), counted) << log;
     EXPECT_EQ(log.find("\"result\":\"failed\""), std::string::npos) << log;
+#endif
+}
+
+// Two identical USB readers: a transfer without --device is refused with
+// both listed; --device by path or location takes that one; --each programs
+// the readers already connected one after another and warns of the serial
+// number they share.
+TEST_F(CliTransferTest, SeveralUsbReadersAndTheOneChosen)
+{
+    ASSERT_EQ(Cli("new " + Path("a.mtl")).code, 0);
+    const std::string a = Path("a.mtl"), two = " --port USB --simulate --readers 2";
+    const std::string refused = "More than one reader answers; choose one with --device PATH or --device LOCATION:\n"
+                                "  sim:usb-reader  (location 1-1)\n  sim:usb-reader-2  (location 1-2)\n";
+    const struct {
+        std::string args;
+        int code;
+        std::string out;  // its beginning
+    } cases[] = {
+        {"write " + a + two, 4, refused},
+        {"verify " + a + two, 4, refused},
+        {"read -o " + Path("b.mtl") + two + " --json", 4,
+         "{\n  \"result\": \"unreachable\",\n  \"exitCode\": 4,\n  \"message\": \"More than one reader answers"},
+        {"write " + a + two + " --device sim:usb-reader-2 --json", 0,
+         "{\n  \"result\": \"ok\",\n  \"exitCode\": 0,\n  \"message\": \"programmable MR writing OK, Check MR data "
+         "please !\",\n  \"differences\": [],\n  \"path\": \"sim:usb-reader-2\"\n}\n"},
+        {"verify " + a + two + " --device 1-1 --json", 0,
+         "{\n  \"result\": \"ok\",\n  \"exitCode\": 0,\n  \"message\": \"The reader holds " + a +
+             ".\",\n  \"differences\": [],\n  \"path\": \"sim:usb-reader\"\n}\n"},
+        {"write " + a + two + " --device 1-7", 4, "There is no programmable MR connected!\n"},
+        {"write " + a + " --port COM3 --simulate --device 1-1", 2, ""},
+        {"write " + a + two + " --each --count 2", 0,
+         "reader 1 sim:usb-reader: written and verified\nreader 2 sim:usb-reader-2: written and verified\n"
+         "Warning: reader 2 has the serial number SIM-0001 of reader 1.\n2 written and verified, 0 failed\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.out << r.err;
+        EXPECT_EQ(r.out.substr(0, c.out.size()), c.out) << c.args;
+    }
+}
+
+// doctor on the simulated reader: all well, no reader with the identifiers
+// named, the JSON form, and a port that is none.
+TEST_F(CliTransferTest, DoctorOnTheSimulatedReader)
+{
+    const struct {
+        std::string args;
+        int code;
+        std::string out;
+    } cases[] = {
+        {"doctor --simulate", 0,
+         "ok    USB reader present: 1209:0001 is sim:usb-reader (location 1-1)\n"
+         "ok    USB reader opens: sim:usb-reader opens\n"},
+        {"doctor --simulate --vid 0c2e --pid 0720", 1,
+         "fail  USB reader present: no HID interface is 0c2e:0720. Connect the reader, or name its identifiers with "
+         "--vid and --pid (tovask-cli devices lists them).\n"},
+        {"doctor --port PS2 --simulate --json", 0,
+         "[\n  {\"check\": \"keyboard port opens\", \"status\": \"ok\", \"detail\": \"the keyboard port's access "
+         "opens\", \"fix\": \"\"}\n]\n"},
+        {"doctor --port LPT1", 2, ""},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.out << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args;
+    }
+#ifndef _WIN32
+    const CliRun r = Cli("doctor --port COM3 --simulate");
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("ok    serial port opens: "), std::string::npos) << r.out;
 #endif
 }
 

@@ -2,8 +2,13 @@
 // reader's USB face.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "device/usb/hid_access.h"
 #include "device/usb/usb_port.h"
@@ -480,5 +485,116 @@ TEST(UsbProcedures, FailedReadKeepsImageAndClosesDevice)
     EXPECT_EQ(rig.host.panelUpdates, 0);
     EXPECT_EQ(rig.reader.openNow, 0);
 }
+
+}  // namespace
+
+namespace {
+
+// Which reader a search takes among two identical ones (and a composite
+// reader that answers on two interfaces at one location), with and without
+// a device chosen by path or location.
+TEST(UsbLink, ChoosingOneReaderAmongSeveral)
+{
+    struct Case {
+        const char* what;
+        std::string chosen;
+        bool onlyOne;
+        bool composite;  // the second reader is another interface of the first
+        bool found;
+        std::string path;
+        std::vector<std::string> several;
+    };
+    const Case cases[] = {
+        {"first found", "", false, false, true, "sim:usb-reader", {}},
+        {"refused", "", true, false, false, "", {"sim:usb-reader", "sim:usb-reader-2"}},
+        {"by path", "sim:usb-reader-2", true, false, true, "sim:usb-reader-2", {}},
+        {"by location", "1-1", true, false, true, "sim:usb-reader", {}},
+        {"unknown", "1-9", true, false, false, "", {}},
+        {"composite is one", "", true, true, true, "sim:usb-reader", {}},
+    };
+    for (const Case& c : cases) {
+        UsbRig rig;
+        rig.reader.interfaces.insert(rig.reader.interfaces.begin(), OtherInterface("sim:keyboard", true));
+        rig.reader.AddIdenticalReader();
+        if (c.composite)
+            rig.reader.interfaces.back().location = "1-1";
+        rig.usb.chosenDevice = c.chosen;
+        rig.usb.onlyOneReader = c.onlyOne;
+        EXPECT_EQ(rig.usb.FindDevice(), c.found) << c.what;
+        EXPECT_EQ(rig.usb.devicePath, c.path) << c.what;
+        std::vector<std::string> several;
+        for (const HidListing& l : rig.usb.severalReaders)
+            several.push_back(l.path + "@" + l.location);
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i < c.several.size(); ++i)
+            expected.push_back(c.several[i] + "@1-" + std::to_string(i + 1));
+        EXPECT_EQ(several, expected) << c.what;
+        // The list a poll looks at opens nothing and names each reader once.
+        std::vector<HidListing> readers;
+        const int opens = rig.reader.opens;
+        ASSERT_TRUE(ListReaders(rig.reader, {vid, pid}, readers));
+        EXPECT_EQ(readers.size(), c.composite ? 1u : 2u) << c.what;
+        EXPECT_EQ(rig.reader.opens, opens) << c.what;
+        // What was found can be opened and written.
+        if (c.found) {
+            EXPECT_TRUE(rig.usb.OpenDevice()) << c.what;
+            EXPECT_TRUE(rig.usb.WriteImage(rig.sleeper)) << c.what;
+        }
+    }
+}
+
+// A USB device's serial number from the instance name Windows gives it.
+TEST(UsbLink, UsbDeviceInstanceIds)
+{
+    const struct {
+        const char* id;
+        bool device;
+        const char* serial;
+    } cases[] = {
+        {"USB\\VID_1209&PID_0001\\A1B2C3", true, "A1B2C3"},
+        {"usb\\vid_1209&pid_0001\\5&2f3a1b&0&2", true, ""},
+        {"USB\\VID_1209&PID_0001&MI_00\\6&1234&0&0000", false, ""},
+        {"HID\\VID_1209&PID_0001\\7&abc&0&0000", false, ""},
+        {"USB\\ROOT_HUB30", false, ""},
+    };
+    for (const auto& c : cases) {
+        std::string serial = "stale";
+        EXPECT_EQ(ParseUsbDeviceInstanceId(c.id, serial), c.device) << c.id;
+        EXPECT_EQ(serial, c.serial) << c.id;
+    }
+}
+
+#ifndef _WIN32
+// The bus-port chain of a hidraw node, from a sysfs tree laid out as the
+// kernel lays it out.
+TEST(UsbLink, HidrawLocationFromSysfs)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("tovask-sysfs-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    const std::string usbDevice = "devices/pci0000:00/0000:00:14.0/usb1/1-3/1-3.2";
+    const struct {
+        const char* node;
+        std::string target;  // under root; "" no link
+        const char* location;
+    } cases[] = {
+        {"hidraw5", usbDevice + "/1-3.2:1.0/0003:1209:0001.0005", "1-3.2"},
+        {"hidraw6", "devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.1/0003:046D:C31C.0006", "2-1"},
+        {"hidraw7", "devices/platform/i8042/serio1/0018:06CB:7E7E.0007", ""},
+        {"hidraw8", "", ""},
+    };
+    for (const auto& c : cases) {
+        const fs::path node = root / "class/hidraw" / c.node;
+        fs::create_directories(node);
+        if (!c.target.empty()) {
+            fs::create_directories(root / c.target);
+            fs::create_directory_symlink(root / c.target, node / "device");
+        }
+        EXPECT_EQ(HidrawLocation(std::string("/dev/") + c.node, root.string()), c.location) << c.node;
+    }
+    EXPECT_EQ(HidrawLocation("sim:usb-reader", root.string()), "");
+    fs::remove_all(root);
+}
+#endif
 
 }  // namespace
