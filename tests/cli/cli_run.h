@@ -55,6 +55,15 @@ inline CliRun Cli(const std::string& args)
     return r;
 }
 
+// The text as a JSON string holds it, without the quotes (Windows paths have backslashes).
+inline std::string InJson(const std::string& s)
+{
+    std::string out;
+    for (char c : s)
+        out += c == '\\' || c == '"' ? std::string{'\\', c} : std::string{c};
+    return out;
+}
+
 // The argument quoted for the shell (cmd on Windows, where the program's
 // runtime takes the double quotes away).
 inline std::string Q(const std::string& s)

@@ -149,9 +149,6 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
     const std::string same = Path("same.mtl"), other = Path("other.mtl");
     const std::string otherLines = "The reader holds other values than " + other +
                                    ":\nT2Suffix: \"[CR]\" -> \"\"\noutputDelay: 9 -> 4\n";
-    std::string otherInJson;  // the path as a JSON string holds it (Windows paths have backslashes)
-    for (char ch : other)
-        otherInJson += ch == '\\' || ch == '"' ? std::string{'\\', ch} : std::string{ch};
     const std::string written = "programmable MR writing OK, Check MR data please !\n";
     const std::string writeCommand = "simulated reader: write command over ";
     struct Case {
@@ -173,7 +170,7 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
             {"write " + other + " --if-different", 0, written, true},
             {"verify " + other + " --json", 3,
              "{\n  \"result\": \"differs\",\n  \"exitCode\": 3,\n  \"message\": \"The reader holds other values than " +
-                 otherInJson + ":\",\n  \"differences\": [\"T2Suffix\", \"outputDelay\"],\n",
+                 InJson(other) + ":\",\n  \"differences\": [\"T2Suffix\", \"outputDelay\"],\n",
              false},
             {"verify " + Path("absent.mtl"), 2, "", false},
         };
@@ -197,7 +194,7 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
                                     "read -o " + Path("no/such/dir.mtl") + " --port COM3"}) {
         r = Cli(args + " --simulate --json");
         EXPECT_EQ(r.code, 2) << args;
-        const std::string head = "{\n  \"result\": \"failed\",\n  \"exitCode\": 2,\n  \"message\": \"" + Path("");
+        const std::string head = "{\n  \"result\": \"failed\",\n  \"exitCode\": 2,\n  \"message\": \"" + InJson(Path(""));
         EXPECT_EQ(r.out.substr(0, head.size()), head) << args;
         EXPECT_NE(r.err.find("tovask-cli: " + Path("")), std::string::npos) << args << "\n" << r.err;
     }
@@ -274,7 +271,7 @@ TEST_F(CliTransferTest, SeveralUsbReadersAndTheOneChosen)
          "{\n  \"result\": \"ok\",\n  \"exitCode\": 0,\n  \"message\": \"programmable MR writing OK, Check MR data "
          "please !\",\n  \"differences\": [],\n  \"path\": \"sim:usb-reader-2\"\n}\n"},
         {"verify " + a + two + " --device 1-1 --json", 0,
-         "{\n  \"result\": \"ok\",\n  \"exitCode\": 0,\n  \"message\": \"The reader holds " + a +
+         "{\n  \"result\": \"ok\",\n  \"exitCode\": 0,\n  \"message\": \"The reader holds " + InJson(a) +
              ".\",\n  \"differences\": [],\n  \"path\": \"sim:usb-reader\"\n}\n"},
         {"write " + a + two + " --device 1-7", 4, "There is no programmable MR connected!\n"},
         {"write " + a + " --port COM3 --simulate --device 1-1", 2, ""},
