@@ -15,6 +15,17 @@
 #include "model/tovask_doc.h"
 #include "sim/simulated_reader.h"
 
+// The help lines of the link options that read and verify share.
+#define TOVASK_LINK_OPTIONS_HELP \
+    "  --json        print one JSON object: result, exitCode, message, differences, path\n" \
+    "  --device D    USB: the reader with this path or location (see tovask-cli\n" \
+    "                devices); without it, several readers answering are refused\n" \
+    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n" \
+    "  --simulate    use the built-in simulated reader\n" \
+    "  --readers N   with --simulate on USB: N identical simulated readers\n" \
+    "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n" \
+    "                refuse[=N], vanish, cts-low, drift[=N]\n"
+
 struct WriteOptions;
 // write --each: reader after reader, until --count or Ctrl+C.
 int WriteEach(const WriteOptions& o);

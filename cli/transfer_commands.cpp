@@ -44,14 +44,7 @@ const char* kReadHelp =
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                (on Windows also \\\\.\\COM12)\n"
     "  -o FILE       where to save the template (64 bytes)\n"
-    "  --json        print one JSON object: result, exitCode, message, differences, path\n"
-    "  --device D    USB: the reader with this path or location (see tovask-cli\n"
-    "                devices); without it, several readers answering are refused\n"
-    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
-    "  --simulate    use the built-in simulated reader\n"
-    "  --readers N   with --simulate on USB: N identical simulated readers\n"
-    "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
-    "                refuse[=N], vanish, cts-low, drift[=N]\n"
+    TOVASK_LINK_OPTIONS_HELP
     "Exit code 0 on \"programmable MR reading OK!\", 1 the transfer failed, 2 bad usage\n"
     "or a file error, 4 no reader could be reached.\n";
 

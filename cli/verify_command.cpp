@@ -13,14 +13,7 @@ const char* kVerifyHelp =
     "does (FILE's value first); nothing is written.\n"
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                (on Windows also \\\\.\\COM12)\n"
-    "  --json        print one JSON object: result, exitCode, message, differences, path\n"
-    "  --device D    USB: the reader with this path or location (see tovask-cli\n"
-    "                devices); without it, several readers answering are refused\n"
-    "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n"
-    "  --simulate    use the built-in simulated reader\n"
-    "  --readers N   with --simulate on USB: N identical simulated readers\n"
-    "  --fault=NAME  make the simulated reader misbehave: stop, late, garble,\n"
-    "                refuse[=N], vanish, cts-low, drift[=N]\n"
+    TOVASK_LINK_OPTIONS_HELP
     "Exit code 0 the reader holds FILE, 1 the transfer failed, 2 bad usage or a file\n"
     "error, 3 the reader holds other values than FILE, 4 no reader could be reached.\n";
 
