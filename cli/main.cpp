@@ -61,12 +61,12 @@ std::string Usage(const CLI::App& tool)
 
 }  // namespace
 
-CLI::App* AddVerb(CLI::App& tool, const VerbSpec& spec, std::function<int()> run)
+CLI::App* AddVerb(CLI::App& tool, const VerbTexts& texts, std::function<int()> run)
 {
-    CLI::App* verb = tool.add_subcommand(spec.name, spec.summary);
-    verb->footer(spec.help);
+    CLI::App* verb = tool.add_subcommand(texts.name, texts.summary);
+    verb->footer(texts.help);
     verb->fallthrough();  // --verbose after the verb
-    Verbs()[verb] = {spec.synopsis, std::move(run)};
+    Verbs()[verb] = {texts.synopsis, std::move(run)};
     return verb;
 }
 

@@ -14,7 +14,7 @@ constexpr int exitUsage = 2;      // bad usage, or a file that cannot be read or
 constexpr int exitDiffers = 3;    // the reader holds other values than the file
 constexpr int exitUnreachable = 4;  // no reader could be reached
 
-struct VerbSpec {
+struct VerbTexts {
     std::string name;
     std::string synopsis;  // its line in the tool's list of commands: "write FILE --port PORT"
     std::string summary;   // what it does, in a few words
@@ -23,7 +23,7 @@ struct VerbSpec {
 
 // Adds the verb. Its options go on the App returned; run is called once they
 // are parsed and checked, and gives the exit code.
-CLI::App* AddVerb(CLI::App& tool, const VerbSpec& spec, std::function<int()> run);
+CLI::App* AddVerb(CLI::App& tool, const VerbTexts& texts, std::function<int()> run);
 
 // "--vid HEX", "--vid=HEX", and the same for --pid.
 struct UsbIdOptions {
