@@ -30,6 +30,10 @@ HidListing ListingOf(const HidInterfaceInfo& info)
     return item;
 }
 
+// Where a reader sits: its USB location, or its path where the system gives
+// none. A composite reader's interfaces share one place.
+std::string PlaceOf(const HidInterfaceInfo& info) { return info.location.empty() ? info.path : info.location; }
+
 }  // namespace
 
 IHidBackend& SystemHidBackend()
@@ -81,7 +85,7 @@ bool ListReaders(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& o
     std::set<std::string> places;
     for (const HidInterfaceInfo& info : interfaces)
         if (info.vendorId == wanted.vendorId && info.productId == wanted.productId
-            && places.insert(info.location.empty() ? info.path : info.location).second) {
+            && places.insert(PlaceOf(info)).second) {
             out.push_back(ListingOf(info));
             out.back().reader = true;
         }
@@ -144,7 +148,7 @@ bool CUSBport::OnlyOneFound(const std::vector<HidInterfaceInfo>& interfaces)
     for (const std::string& path : found)
         for (const HidInterfaceInfo& info : interfaces)
             if (info.path == path) {
-                if (places.insert(info.location.empty() ? path : info.location).second)
+                if (places.insert(PlaceOf(info)).second)
                     severalReaders.push_back(ListingOf(info));
                 break;
             }
