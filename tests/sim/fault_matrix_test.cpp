@@ -17,6 +17,7 @@
 #include "device/link_set.h"
 #include "sim/reader_memory.h"
 #include "sim/serial_reader.h"
+#include "sim/sim_link_rig.h"
 #include "sim/simulated_reader.h"
 
 namespace fs = std::filesystem;
@@ -61,8 +62,8 @@ std::string Ps2ReadError(int block)
 
 // A document with a template of its own, saved to a file, and a reader that
 // holds a different image.
-struct FaultRig {
-    explicit FaultRig(int portKind) : sim(portKind), links(portKind, &sim)
+struct FaultRig : SimLinkRig {
+    explicit FaultRig(int portKind) : SimLinkRig(portKind)
     {
         folder = fs::temp_directory_path() / ("tovask-faults-" + std::to_string(::getpid()));
         fs::create_directories(folder);
@@ -74,15 +75,7 @@ struct FaultRig {
         EXPECT_EQ(doc.SaveDocument(file.string()).result, CTovaskDoc::SaveResult::Ok);
         fileBytes = Bytes(file);
 
-        EXPECT_EQ(links.Start(startSink), LinkSet::StartResult::Ok);
-        links.Fill(ctx);
         memory().SetImage(PatternImage(90));
-        if (SimSerialReader* serial = sim.Serial()) {
-            // The test drives the reader itself: every wait lets it answer.
-            serial->Stop();
-            sleeper.onSleep = [serial](int) { serial->Pump(); };
-            links.Com()->SetWriteTimeout(100);
-        }
     }
     ~FaultRig()
     {
@@ -102,17 +95,9 @@ struct FaultRig {
             OnReadFromMR(ctx);
     }
 
-    SimReader sim;
-    LinkSet links;
     fs::path folder;
     fs::path file;
     std::string fileBytes;
-    CTovaskDoc doc;
-    RecordingHost host;
-    RecordingMessageSink startSink;
-    RecordingMessageSink sink;
-    RecordingSleeper sleeper;
-    TransferContext ctx{doc, host, sink, sleeper};
 };
 
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};

@@ -4,39 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include "device/com/com_port.h"
-#include "device/com_test_support.h"
-#include "device/link_set.h"
 #include "device/transfer.h"
 #include "model/template_values.h"
 #include "model/tovask_doc.h"
 #include "sim/reader_memory.h"
-#include "sim/serial_reader.h"
-#include "sim/simulated_reader.h"
+#include "sim/sim_link_rig.h"
 
 namespace {
 
-struct VerifyRig {
-    explicit VerifyRig(int portKind) : sim(portKind), links(portKind, &sim)
-    {
-        EXPECT_EQ(links.Start(startSink), LinkSet::StartResult::Ok);
-        links.Fill(ctx);
-        if (SimSerialReader* serial = sim.Serial()) {
-            serial->Stop();  // every wait lets the reader answer
-            sleeper.onSleep = [serial](int) { serial->Pump(); };
-            links.Com()->SetWriteTimeout(100);
-        }
-        doc.DecodeImage();
-    }
-
-    SimReader sim;
-    LinkSet links;
-    CTovaskDoc doc;
-    RecordingHost host;
-    RecordingMessageSink startSink;
-    RecordingMessageSink sink;
-    RecordingSleeper sleeper;
-    TransferContext ctx{doc, host, sink, sleeper};
+// The window's document holds the default template.
+struct VerifyRig : SimLinkRig {
+    explicit VerifyRig(int portKind) : SimLinkRig(portKind) { doc.DecodeImage(); }
 };
 
 TEST(VerifyMR, ComparesTheReaderWithTheWindowsTemplateOnEveryLink)
