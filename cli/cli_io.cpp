@@ -55,11 +55,11 @@ bool SaveTemplateFile(const std::string& path, const ConfigImage& image, std::st
     return FileError(path, error, said);
 }
 
-std::string HexOf(const ConfigImage& image)
+std::string HexOf(std::span<const std::uint8_t> bytes)
 {
     static constexpr char digits[] = "0123456789abcdef";
     std::string out;
-    for (auto b : image) {
+    for (auto b : bytes) {
         out += digits[b >> 4];
         out += digits[b & 15];
     }

@@ -2,6 +2,8 @@
 // and template files read and saved with messages that name the file.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,5 +22,5 @@ bool LoadTemplateFile(const std::string& path, ConfigImage& image, std::string* 
 // keeps "FILE: cause" in said) and returns false when it cannot.
 bool SaveTemplateFile(const std::string& path, const ConfigImage& image, std::string* said = nullptr);
 
-// The 64 bytes as 128 lowercase hex digits.
-std::string HexOf(const ConfigImage& image);
+// The bytes as lowercase hex digits, two a byte.
+std::string HexOf(std::span<const std::uint8_t> bytes);

@@ -100,17 +100,6 @@ bool LoadRecord(const std::string& path, TemplateRecord& record)
     return true;
 }
 
-std::string HexOfBytes(const std::vector<std::uint8_t>& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (std::uint8_t b : bytes) {
-        hex += digits[b >> 4];
-        hex += digits[b & 15];
-    }
-    return hex;
-}
-
 std::string Quoted(const std::string& shown) { return "'" + shown + "'"; }
 
 std::string ChangeText(const TypedChange& c)
@@ -143,7 +132,7 @@ int RunPreview(const std::string& path, const std::optional<std::string>& tracks
 
     if (json) {
         Json o = {{"format", "tovask-preview-1"},
-                  {"bytes", HexOfBytes(out.bytes)},
+                  {"bytes", HexOf(out.bytes)},
                   {"text", JsonBytes(EscapeText(bytes))},
                   {"beeps", BeepText(out)},
                   {"byteDelayMs", out.byteDelayMs}};
