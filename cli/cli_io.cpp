@@ -55,6 +55,14 @@ bool SaveTemplateFile(const std::string& path, const ConfigImage& image, std::st
     return FileError(path, error, said);
 }
 
+PortChoice PortOption(const std::string& port)
+{
+    const PortChoice choice = ParsePortName(port);
+    if (choice.portKind < 0)
+        std::cerr << "tovask-cli: unknown port '" << port << "': use USB, PS2, COM1..COM255 or a serial device path\n";
+    return choice;
+}
+
 std::string HexOf(std::span<const std::uint8_t> bytes)
 {
     static constexpr char digits[] = "0123456789abcdef";

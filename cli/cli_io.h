@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "device/com/serial_line.h"
 #include "model/config_image.h"
 #include "model/template_compare.h"
 
@@ -21,6 +22,10 @@ bool LoadTemplateFile(const std::string& path, ConfigImage& image, std::string* 
 // Saves the image as the editor saves; prints "tovask-cli: FILE: cause" (and
 // keeps "FILE: cause" in said) and returns false when it cannot.
 bool SaveTemplateFile(const std::string& path, const ConfigImage& image, std::string* said = nullptr);
+
+// The port a --port option names; an unknown name is reported on standard
+// error and gives portKind -1.
+PortChoice PortOption(const std::string& port);
 
 // The bytes as lowercase hex digits, two a byte.
 std::string HexOf(std::span<const std::uint8_t> bytes);

@@ -8,7 +8,6 @@
 #include "cli/json.h"
 #include "device/com/com_port.h"
 #include "device/com/serial_checkup.h"
-#include "device/com/serial_line.h"
 #include "device/kb/kb_checkup.h"
 #include "device/kb/kb_io.h"
 #include "device/usb/usb_checkup.h"
@@ -35,9 +34,8 @@ const char* kDoctorHelp =
     "  --simulate    check the built-in simulated reader (the system's files are not read)\n"
     "Exit code 0 when no check failed, 1 otherwise, 2 bad usage.\n";
 
-std::vector<CheckResult> RunChecks(const std::string& port, UsbIds ids, bool simulate)
+std::vector<CheckResult> RunChecks(const PortChoice& choice, UsbIds ids, bool simulate)
 {
-    const PortChoice choice = ParsePortName(port);
     std::unique_ptr<SimReader> simulated = simulate ? std::make_unique<SimReader>(choice.portKind) : nullptr;
     const SystemRoots* roots = simulate ? nullptr : SystemCheckupRoots();
     if (choice.portKind == portKindUSB) {
@@ -77,12 +75,10 @@ void AddDoctorVerb(CLI::App& tool)
             UsbIds ids;
             if (!ResolveUsbIds(o->ids, ids))
                 return exitUsage;
-            if (ParsePortName(o->port).portKind < 0) {
-                std::cerr << "tovask-cli: unknown port '" << o->port
-                          << "': use USB, PS2, COM1..COM255 or a serial device path\n";
+            const PortChoice choice = PortOption(o->port);
+            if (choice.portKind < 0)
                 return exitUsage;
-            }
-            const std::vector<CheckResult> checks = RunChecks(o->port, ids, o->simulate);
+            const std::vector<CheckResult> checks = RunChecks(choice, ids, o->simulate);
             bool failed = false;
             std::string text;
             Json array = Json::array();

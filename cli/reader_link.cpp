@@ -6,7 +6,6 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "device/com/com_port.h"
-#include "device/com/serial_line.h"
 #include "device/kb/kbio.h"
 #include "device/usb/usb_port.h"
 #include "sim/usb_reader.h"
@@ -101,13 +100,11 @@ int ReaderLink::Open()
     UsbIds usbIds;
     if (!ResolveUsbIds(o.ids, usbIds))
         return exitUsage;
-    const PortChoice choice = ParsePortName(o.port);
+    const PortChoice choice = PortOption(o.port);
     const int portKind = choice.portKind;
     const std::string& devicePath = choice.devicePath;
-    if (portKind < 0) {
-        std::cerr << "tovask-cli: unknown port '" << o.port << "': use USB, PS2, COM1..COM255 or a serial device path\n";
+    if (portKind < 0)
         return exitUsage;
-    }
     if (!o.device.empty() && portKind != portKindUSB) {
         std::cerr << "tovask-cli: --device chooses among USB readers: it needs --port USB\n";
         return exitUsage;
