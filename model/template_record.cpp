@@ -128,6 +128,50 @@ std::string UnescapeText(std::string_view text)
     return out;
 }
 
+std::string ShownText(std::string_view bytes)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == 0x0D || b == 0x0A || b == 0x09 || b == '[')
+            out += EscapeText(std::string_view(&c, 1));
+        else if (b >= 0x20 && b < 0x7F)
+            out += c;
+        else
+            out += {'[', hex[b >> 4], hex[b & 0x0F], ']'};
+    }
+    return out;
+}
+
+std::optional<std::string> ReadShownText(std::string_view text)
+{
+    auto hexValue = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] != '[') {
+            out += text[i++];
+            continue;
+        }
+        const char a = At(text, i + 1), b = At(text, i + 2);
+        if (a == '[') {
+            out += '[';
+            i += 2;
+        } else if (At(text, i + 3) == ']' && SecondLetterOf(a) != 0 && SecondLetterOf(a) == b) {
+            out += static_cast<char>(SequenceByte(a, b));
+            i += 4;
+        } else if (At(text, i + 3) == ']' && hexValue(a) >= 0 && hexValue(b) >= 0) {
+            out += static_cast<char>(hexValue(a) * 16 + hexValue(b));
+            i += 4;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
 bool IsEscapedTextValid(std::string_view text, int maxBytes)
 {
     int count = 0;

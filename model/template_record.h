@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -64,3 +65,11 @@ std::string EscapeText(std::string_view bytes);
 // Malformed brackets drop characters; a bracket that starts no sequence gives an empty result.
 std::string UnescapeText(std::string_view text);
 bool IsEscapedTextValid(std::string_view text, int maxBytes);
+
+// The one printed form of a text's bytes, wherever a text is shown rather than edited: escape
+// notation, and every other byte outside printable ASCII as "[XX]" in upper-case hex ("[02]",
+// "[E9]"), so that a byte and the characters that would spell it never look alike.
+std::string ShownText(std::string_view bytes);
+// Reads the printed form back: escape notation and "[XX]". Empty where a bracket starts no
+// sequence of either kind.
+std::optional<std::string> ReadShownText(std::string_view text);

@@ -136,3 +136,30 @@ TEST(FieldTable, KindsLimitsAndCaptionsFollowTheTrackLayout)
 }
 
 }  // namespace
+
+// The printed form: every byte reads back, and a byte never prints like the characters that spell it.
+TEST(ShownText, RoundTripsEveryByteAndKeepsBytesApartFromLookalikes)
+{
+    const struct {
+        std::string bytes, shown;
+    } rows[] = {
+        {Bytes({0x02}), "[02]"},
+        {"<02>", "<02>"},
+        {"[02]", "[[02]"},
+        {Bytes({0x0D, 0x0A, 0x09}), "[CR][LF][TB]"},
+        {Bytes({0xE9, 0x7F, 0xFF}), "[E9][7F][FF]"},
+        {"%B1^A?", "%B1^A?"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ShownText(row.bytes), row.shown);
+        EXPECT_EQ(ReadShownText(row.shown), row.bytes) << row.shown;
+    }
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(ReadShownText(ShownText(all)), all);
+    EXPECT_EQ(ReadShownText("[cr][0d]"), std::nullopt);  // the letters of a name are upper case
+    EXPECT_EQ(ReadShownText("[0d]"), Bytes({0x0D}));
+    for (const char* bad : {"[", "[X]", "[0G]", "[CR", "[12"})
+        EXPECT_EQ(ReadShownText(bad), std::nullopt) << bad;
+}
