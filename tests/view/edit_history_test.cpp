@@ -128,4 +128,42 @@ TEST_F(EditHistoryTest, UndoAndRedoRetraceAMixedRunOfEdits)
     EXPECT_EQ(EditItem(0)->text(), "&Undo");
 }
 
+// The keys of Undo and Redo reach the template's history from every
+// control, the text boxes included; an edit still open is taken first and
+// undone as one step.
+TEST_F(EditHistoryTest, UndoKeysWorkWhereverTheFocusIs)
+{
+    Start();
+    auto keys = [&](QWidget* w, Qt::KeyboardModifiers mods) {
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Z, mods);
+    };
+    view().OpenFieldEditor(8);  // Track1 suffix
+    QTest::keyClicks(view().fieldEdit, "[CR]");
+    QTest::keyClick(view().fieldEdit, Qt::Key_Return);
+    ASSERT_EQ(doc().record.formatFields[8].text, "[CR]");
+    QTest::keyClicks(view().delayEdit, "5");  // 45: one step of its own
+    ASSERT_EQ(doc().record.outputDelay, 45);
+
+    keys(view().delayEdit, Qt::ControlModifier);
+    EXPECT_EQ(doc().record.outputDelay, 4);
+    EXPECT_EQ(view().delayEdit->text(), "4");
+    keys(view().delayEdit, Qt::ControlModifier);
+    EXPECT_EQ(doc().record.formatFields[8].text, "");
+    keys(view().delayEdit, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(doc().record.formatFields[8].text, "[CR]");
+    view().delayEdit->setFocus();
+    QTest::keyClick(view().delayEdit, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(doc().record.outputDelay, 45);
+
+    // Typed into the field editor, not yet stored: stored, then undone.
+    view().OpenFieldEditor(0);
+    QTest::keyClicks(view().fieldEdit, "#");
+    keys(view().fieldEdit, Qt::ControlModifier);
+    EXPECT_EQ(doc().record.formatFields[0].text, "");
+    EXPECT_FALSE(view().fieldEdit->isVisible());
+    EXPECT_EQ(History().redoText(), "Card data prefix");
+    EXPECT_EQ(doc().record.outputDelay, 45);
+}
+
 }  // namespace
