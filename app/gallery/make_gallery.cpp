@@ -160,10 +160,7 @@ int main(int argc, char** argv)
             preview->Refresh();
         }
         frame->View().UpdatePanelFromTemplate();
-        frame->resize(frame->width(), 600);
         ok &= Save(*frame, dir, "main-preview.png");
-        if (auto* preview = frame->findChild<OutputPreviewPanel*>())
-            preview->SetLayout("us");
     }
     {
         SimReader simulated(4);
