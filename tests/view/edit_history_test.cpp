@@ -134,36 +134,34 @@ TEST_F(EditHistoryTest, UndoAndRedoRetraceAMixedRunOfEdits)
 TEST_F(EditHistoryTest, UndoKeysWorkWhereverTheFocusIs)
 {
     Start();
-    auto keys = [&](QWidget* w, Qt::KeyboardModifiers mods) {
-        w->setFocus();
-        QTest::keyClick(w, Qt::Key_Z, mods);
-    };
     view().OpenFieldEditor(8);  // Track1 suffix
     QTest::keyClicks(view().fieldEdit, "[CR]");
     QTest::keyClick(view().fieldEdit, Qt::Key_Return);
-    ASSERT_EQ(doc().record.formatFields[8].text, "[CR]");
-    QTest::keyClicks(view().delayEdit, "5");  // 45: one step of its own
-    ASSERT_EQ(doc().record.outputDelay, 45);
-
-    keys(view().delayEdit, Qt::ControlModifier);
-    EXPECT_EQ(doc().record.outputDelay, 4);
-    EXPECT_EQ(view().delayEdit->text(), "4");
-    keys(view().delayEdit, Qt::ControlModifier);
-    EXPECT_EQ(doc().record.formatFields[8].text, "");
-    keys(view().delayEdit, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(doc().record.formatFields[8].text, "[CR]");
-    view().delayEdit->setFocus();
-    QTest::keyClick(view().delayEdit, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(doc().record.outputDelay, 45);
-
-    // Typed into the field editor, not yet stored: stored, then undone.
+    QTest::keyClicks(view().delayEdit, "5");  // 45: a step of its own
     view().OpenFieldEditor(0);
-    QTest::keyClicks(view().fieldEdit, "#");
-    keys(view().fieldEdit, Qt::ControlModifier);
-    EXPECT_EQ(doc().record.formatFields[0].text, "");
-    EXPECT_FALSE(view().fieldEdit->isVisible());
+    QTest::keyClicks(view().fieldEdit, "#");  // not yet stored
+    const struct {
+        QWidget* focus;
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        const char* suffix;
+        int delay;
+    } presses[] = {
+        {view().fieldEdit, Qt::Key_Z, Qt::ControlModifier, "[CR]", 45},  // "#" stored, then undone
+        {view().delayEdit, Qt::Key_Z, Qt::ControlModifier, "[CR]", 4},
+        {view().delayEdit, Qt::Key_Z, Qt::ControlModifier, "", 4},
+        {view().delayEdit, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, "[CR]", 4},
+        {view().delayEdit, Qt::Key_Y, Qt::ControlModifier, "[CR]", 45},
+    };
+    for (const auto& p : presses) {
+        p.focus->setFocus();
+        QTest::keyClick(p.focus, p.key, p.mods);
+        EXPECT_EQ(doc().record.formatFields[0].text, "");
+        EXPECT_EQ(doc().record.formatFields[8].text, p.suffix);
+        EXPECT_EQ(doc().record.outputDelay, p.delay);
+        EXPECT_EQ(view().delayEdit->text().toInt(), p.delay);
+    }
     EXPECT_EQ(History().redoText(), "Card data prefix");
-    EXPECT_EQ(doc().record.outputDelay, 45);
 }
 
 }  // namespace

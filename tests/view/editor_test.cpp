@@ -498,37 +498,16 @@ TEST_F(EditorTest, LeavingABoxRepaintsAllOfItsLongHoverText)
 TEST_F(EditorTest, HoverTextKeepsToItsRowAndInsideTheView)
 {
     Start();
-    const QRect view1 = view().rect().adjusted(1, 1, -1, -1);
-    auto rowOf = [&](int k) {
-        const FieldBox& b = doc().diagram.fieldBoxes[k];
-        return QRect(0, b.top + 1, view().width(), b.height - 1);
-    };
-    ApplyText(t1Suffix.x(), t1Suffix.y(), "[CR][LF][TB][[[CR][LF][TB][[");
+    ApplyText(t1Suffix.x(), t1Suffix.y(), "[CR][LF][TB][[[CR][LF][TB][[");  // too long for the right
     for (int k = 0; k < formatFieldCount; ++k) {
         const FieldBox& b = doc().diagram.fieldBoxes[k];
         const QPoint at(b.left + b.width / 2, b.top + b.height / 2);
         Move(at.x(), at.y());
-        SCOPED_TRACE(k);
-        if (!view().IsBoxActive(k))
-            continue;
         const QRect shown = view().HoverTextRect();
-        EXPECT_TRUE(rowOf(k).contains(shown));
-        EXPECT_TRUE(view1.contains(shown));
+        SCOPED_TRACE(k);
+        EXPECT_TRUE(QRect(1, b.top + 1, view().width() - 2, b.height - 1).contains(shown));
         EXPECT_FALSE(shown.contains(at));  // the pointer's tip is not covered
     }
-
-    // Repainted where it was when the pointer leaves the box.
-    Move(t1Suffix.x(), t1Suffix.y());
-    QApplication::processEvents();
-    const QRect shown = view().HoverTextRect();
-    EXPECT_LT(shown.right(), t1Suffix.x());  // too long for the right of the pointer
-    PaintRecorder recorder;
-    view().installEventFilter(&recorder);
-    Move(t1Suffix.x(), 236);
-    QApplication::processEvents();
-    view().removeEventFilter(&recorder);
-    EXPECT_EQ(view().HoverText(), "");
-    EXPECT_TRUE(recorder.painted.contains(shown));
 }
 
 // Leaving the view, for the preview below it or another window, ends the
