@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QScreen>
 #include <QDockWidget>
 #include <QSessionManager>
@@ -40,6 +42,19 @@
 
 namespace {
 const char* const kLockNames[3] = {"CAP", "NUM", "SCRL"};
+const char* const geometryKey = "MainWindow/Geometry";
+const char* const maximizedKey = "MainWindow/Maximized";
+// A window manager's frame before the window has one: borders and title bar.
+const QMargins assumedFrame(4, 30, 4, 4);
+
+bool IsUndoKey(const QKeyEvent* key)
+{
+    const QKeySequence pressed(key->keyCombination());
+    for (const char* s : {"Ctrl+Z", "Ctrl+Y", "Ctrl+Shift+Z"})
+        if (pressed == QKeySequence(s))
+            return true;
+    return key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo);
+}
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
@@ -259,6 +274,20 @@ void CMainFrame::CreateEditMenu()
     QAction* redoA = history->createRedoAction(this, "&Redo");
     redoA->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
     redoA->setStatusTip("Redo the edit last undone");
+    // An edit still open in the field editor becomes a step first.
+    for (QAction* a : {undoA, redoA})
+        disconnect(a, &QAction::triggered, history, nullptr);
+    connect(undoA, &QAction::triggered, this, [this, history] {
+        if (m_view->TakePendingEdit())
+            history->undo();
+    });
+    connect(redoA, &QAction::triggered, this, [this, history] {
+        if (m_view->TakePendingEdit())
+            history->redo();
+    });
+    // The keys reach the history from every control of the window, the
+    // text boxes too, which would otherwise keep them for their own undo.
+    qApp->installEventFilter(this);
     QMenu* edit = menuBar()->addMenu("&Edit");
     edit->addActions({undoA, redoA});
     connect(history, &QUndoStack::cleanChanged, this, [this](bool clean) {
@@ -271,11 +300,142 @@ void CMainFrame::CreateEditMenu()
 void CMainFrame::StartView(int portKind)
 {
     m_view->InitialUpdate(portKind);
-    // The window opens showing the whole form, as far as the screen allows.
-    QSize size = sizeHint();
-    if (QScreen* s = screen())
-        size = size.boundedTo(s->availableSize());
-    resize(size);
+    m_growOnShow = !RestoreSavedGeometry();
+    if (m_growOnShow)
+        FitToForm();
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_growOnShow) {
+        m_growOnShow = false;
+        GrowToShowAll();
+    }
+}
+
+void CMainFrame::GrowToShowAll()
+{
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    const QRect room = ClientRoom(s->availableGeometry());
+    auto* panel = findChild<OutputPreviewPanel*>();
+    auto* dock = findChild<QDockWidget*>("OutputPreviewDock");
+    auto* panelArea = panel ? qobject_cast<QScrollArea*>(dock->widget()) : nullptr;
+    for (int i = 0; i < 3; ++i) {
+        // The form's area without its scroll bars, which go once it is large enough.
+        QSize lack = (m_view->size() - FormArea()->size()).expandedTo(QSize(0, 0));
+        int dockHeight = dock ? dock->height() : 0;
+        if (panelArea && dock->isVisible() && !dock->isFloating()) {
+            const int need = panel->layout()->totalHeightForWidth(panelArea->width());
+            const int dockLack = std::max(0, need - panelArea->viewport()->height());
+            dockHeight += dockLack;
+            lack.rheight() += dockLack;
+        }
+        const QSize wanted = (size() + lack).boundedTo(room.size());
+        if (wanted == size())
+            break;
+        resize(wanted);
+        if (dock && dock->isVisible())
+            resizeDocks({dock}, {dockHeight}, Qt::Vertical);
+        layout()->activate();
+        QApplication::sendPostedEvents();
+    }
+    // Still on the screen after growing.
+    QRect r = geometry();
+    r.moveLeft(std::clamp(r.left(), room.left(), std::max(room.left(), room.right() + 1 - r.width())));
+    r.moveTop(std::clamp(r.top(), room.top(), std::max(room.top(), room.bottom() + 1 - r.height())));
+    move(r.topLeft());
+}
+
+QRect CMainFrame::ClientRoom(const QRect& available) const
+{
+    QMargins frame = assumedFrame;
+    if (isVisible() && frameGeometry() != geometry())
+        frame = QMargins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    return available.marginsRemoved(frame);
+}
+
+// As large as the form, the preview and the bars need, never larger than
+// the screen's free area.
+void CMainFrame::FitToForm()
+{
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize room = s ? ClientRoom(s->availableGeometry()).size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(sizeHint().expandedTo(minimumSize()).boundedTo(room));
+    // The bars and the dock may take more than their hints say: what the
+    // form's area lacks is added.
+    for (int i = 0; i < 3; ++i) {
+        layout()->activate();
+        const QSize lack = (m_view->size() - FormArea()->size()).expandedTo(QSize(0, 0));
+        if (lack.isNull())
+            break;
+        const QSize wanted = (size() + lack).boundedTo(room);
+        if (wanted == size())
+            break;
+        resize(wanted);
+    }
+    if (s) {
+        QRect r = geometry();
+        r.moveCenter(ClientRoom(s->availableGeometry()).center());
+        move(r.topLeft());
+    }
+}
+
+// The place and size of the last close, on the screen that shows most of
+// it; a place no screen shows any more is given up for the middle of the
+// main screen, and a size larger than the screen is cut to it.
+bool CMainFrame::RestoreSavedGeometry()
+{
+    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    QRect saved = settings.value(geometryKey).toRect();
+    if (!saved.isValid())
+        return false;
+    const QScreen* best = nullptr;
+    long long bestArea = 0;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect common = s->availableGeometry() & saved;
+        const long long area = static_cast<long long>(common.width()) * common.height();
+        if (area > bestArea) {
+            best = s;
+            bestArea = area;
+        }
+    }
+    const QScreen* on = best ? best : QGuiApplication::primaryScreen();
+    if (!on)
+        return false;
+    const QRect room = ClientRoom(on->availableGeometry());
+    saved.setSize(saved.size().boundedTo(room.size()).expandedTo(minimumSize()));
+    if (!best)
+        saved.moveCenter(room.center());
+    // Wholly inside the screen, so that the title bar can be reached.
+    saved.moveLeft(std::clamp(saved.left(), room.left(), std::max(room.left(), room.right() + 1 - saved.width())));
+    saved.moveTop(std::clamp(saved.top(), room.top(), std::max(room.top(), room.bottom() + 1 - saved.height())));
+    setGeometry(saved);
+    if (settings.value(maximizedKey, false).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
+    return true;
+}
+
+void CMainFrame::StoreGeometry()
+{
+    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    settings.setValue(geometryKey, normalGeometry().isValid() ? normalGeometry() : geometry());
+    settings.setValue(maximizedKey, isMaximized());
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // A text box asks first whether it may keep Ctrl+Z and the like for its
+    // own undo; in this window the keys belong to the template's history.
+    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this && IsUndoKey(static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::UpdateTitle()
@@ -382,10 +542,12 @@ bool CMainFrame::OnFileSaveAs()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (SaveModified())
+    if (SaveModified()) {
+        StoreGeometry();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 // At most 30 characters, shortened as desktop programs do: the root with the

@@ -48,7 +48,10 @@ public:
     QScrollArea* FormArea() { return static_cast<QScrollArea*>(centralWidget()); }
     QToolBar* ToolBar() { return m_toolBar; }
 
-    // The view's first initial update with the chosen link.
+    // The view's first initial update with the chosen link; then the window
+    // takes the place and size it had when it was last closed, kept on a
+    // screen that exists, or else the size that shows the whole form and
+    // the preview, as far as the screen allows.
     void StartView(int portKind);
 
     // File commands; the dialogs ask for a name only when none is given.
@@ -76,6 +79,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -90,6 +95,14 @@ private:
     void StoreRecentFiles();
     void UpdateRecentMenu();
     void ShowHelp();
+    // Room on the screen for the window's client area, its frame left out.
+    QRect ClientRoom(const QRect& available) const;
+    void FitToForm();
+    // Once shown, where the bars and the dock have their real sizes: adds
+    // what the form and the preview still lack.
+    void GrowToShowAll();
+    bool RestoreSavedGeometry();
+    void StoreGeometry();
 
     std::unique_ptr<CTovaskDoc> m_doc;
     CTovaskView* m_view = nullptr;
@@ -100,4 +113,5 @@ private:
     PathAsker m_askPath;
     // The session's end was answered with Discard; nothing was edited since.
     bool m_discardedForSessionEnd = false;
+    bool m_growOnShow = false;
 };

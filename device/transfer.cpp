@@ -87,13 +87,13 @@ void OnVerifyMR(TransferContext& ctx)
         ctx.sink.ShowMessage(readMessage.text, readMessage.icon);
         return;
     }
-    const std::vector<Difference> differences = Differences(mine, reread.image);
+    const std::vector<std::string> differences = WindowDifferences(mine, reread.image);
     if (differences.empty()) {
         ctx.sink.ShowMessage(msg::verifySame, IMessageSink::Icon::Information);
         return;
     }
     std::string text = msg::verifyDiffers;
-    for (const Difference& d : differences)
-        text += "\n" + d.line;
+    for (const std::string& line : differences)
+        text += "\n" + line;
     ctx.sink.ShowMessage(text);
 }

@@ -3,6 +3,8 @@
 // marks exactly.
 #include "view/tovask_view.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -54,6 +56,7 @@ void CTovaskView::RecordStep(const QString& name, const TemplateState& before, i
     if (after == before)
         return;
     m_undo->push(new TemplateStep(*this, name, before, std::move(after), mergeId));
+    emit TemplateChanged();
 }
 
 void CTovaskView::RestoreState(const TemplateState& state)
@@ -66,4 +69,19 @@ void CTovaskView::RestoreState(const TemplateState& state)
     UpdatePanelFromTemplate();
     RefreshHoverText();
     update();
+}
+
+bool CTovaskView::TakePendingEdit()
+{
+    const int k = m_selectedField;
+    if (k < 0 || k >= formatFieldCount)
+        return true;
+    const FormatField& f = m_doc.record.formatFields[k];
+    if (fieldEdit && !fieldEdit->isHidden() && fieldEdit->text().toLocal8Bit().toStdString() != f.text) {
+        ApplyTextEdit();
+        return fieldEdit->isHidden();
+    }
+    if (switchCheck && !switchCheck->isHidden() && (switchCheck->isChecked() ? 1 : 0) != f.enabled)
+        ApplySwitchEdit();
+    return true;
 }

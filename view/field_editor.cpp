@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 
 #include "model/diagram_tables.h"
 #include "view/form_metrics.h"
@@ -146,6 +147,24 @@ void CTovaskView::OpenFieldEditor(int k)
         HideEditorControls({switchCheck, switchOkButton, switchCancelButton});
     }
     update();
+    ScrollEditorIntoView();
+}
+
+void CTovaskView::ScrollEditorIntoView()
+{
+    QScrollArea* area = nullptr;
+    for (QWidget* w = parentWidget(); w && !area; w = w->parentWidget())
+        area = qobject_cast<QScrollArea*>(w);
+    if (!area || !fieldEdit)
+        return;
+    // From the caption above the controls to the lower edge of the buttons.
+    QRect shown(diagramOriginX - 50, 332, 1, 1);
+    for (QWidget* w : {static_cast<QWidget*>(fieldEdit), static_cast<QWidget*>(textCancelButton),
+                       static_cast<QWidget*>(switchCheck), static_cast<QWidget*>(switchCancelButton)})
+        if (!w->isHidden())
+            shown |= w->geometry();
+    shown.adjust(-4, -4, 4, 4);
+    area->ensureVisible(shown.center().x(), shown.center().y(), shown.width() / 2, shown.height() / 2);
 }
 
 namespace {

@@ -20,20 +20,14 @@ QRect DialogUnitRect(int x, int y, int w, int h)
     return QRect(left, top, Px(x + w, 1.5) - left, Px(y + h, 13.0 / 8.0) - top);
 }
 
-// Times New Roman's metric twin with the 15-pixel character cell the diagram
-// is drawn for: the largest whole pixel size whose ascent and descent fit in
-// the cell, at the font's own width.
+// The font of the form's controls, so that the painted captions match the
+// boxes they name, never fall back to a serif face, and fit the places the
+// layout gives them, as the controls' own texts do.
 QFont DiagramFont()
 {
     static const QFont font = [] {
-        QFont f;
-        f.setFamilies({"Liberation Serif", "Times New Roman", "DejaVu Serif"});
-        f.setStyleHint(QFont::Serif);
+        QFont f = DialogFont();
         f.setWeight(QFont::Normal);
-        int size = 15;
-        f.setPixelSize(size);
-        while (size > 8 && QFontMetricsF(f).height() > diagramCellHeight)
-            f.setPixelSize(--size);
         return f;
     }();
     return font;

@@ -17,7 +17,6 @@ inline const QColor kFormBackground(238, 238, 238);
 QRect DialogUnitRect(int x, int y, int w, int h);
 
 // The diagram's font: painted captions, row labels, hover text.
-inline constexpr double diagramCellHeight = 15;
 QFont DiagramFont();
 
 // The font of the form's and the dialogs' controls, sized for the dialog units.

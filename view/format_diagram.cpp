@@ -126,14 +126,43 @@ QRect CTovaskView::HoverTextRect() const
     return QRect(QPoint(m_hoverTextX, m_hoverTextY), HoverTextSize());
 }
 
-// 20 pixels below the pointer, moved left or up just enough to stay inside
-// the view's frame.
-void CTovaskView::PlaceHoverText(int px, int py)
+// On the row of the box under the pointer, right of the box and of the
+// pointer's arrow, or left of them where the text would leave the view: the
+// box itself and the rows above and below stay in sight.
+void CTovaskView::PlaceHoverText(int k, int px, int py)
 {
+    constexpr int arrowWidth = 16;  // the pointer's arrow reaches this far right of its tip
+    constexpr int gap = 3;
     m_hoverPointer = QPoint(px, py);
     const QSize size = HoverTextSize();
-    m_hoverTextX = std::max(1, std::min(px, width() - 1 - size.width()));
-    m_hoverTextY = std::max(1, std::min(py + 20, height() - 1 - size.height()));
+    const FieldBox& b = m_doc.diagram.fieldBoxes[k];
+    int x = std::max(px + arrowWidth, b.left + b.width + gap);
+    if (x + size.width() > width() - 1)
+        x = std::min(px, b.left) - gap - size.width();
+    m_hoverTextX = std::max(1, std::min(x, width() - 1 - size.width()));
+    m_hoverTextY = b.top + 1 + (b.height - 1 - size.height()) / 2;
+}
+
+void CTovaskView::ClearHover()
+{
+    const DiagramTables& t = m_doc.diagram;
+    update(HoverTextRect().adjusted(-1, -1, 1, 1));
+    m_hoverText.clear();
+    for (int k = 0; k < formatFieldCount; ++k) {
+        if (m_doc.fieldHovered[k] == 1) {
+            m_doc.fieldHovered[k] = 0;
+            const FieldBox& b = t.fieldBoxes[k];
+            update(QRect(b.left, b.top, b.width + 1, b.height + 1));
+        }
+    }
+}
+
+// The pointer left the view's own surface, for the dock, another window or a
+// control of the form: nothing is hovered any more.
+void CTovaskView::leaveEvent(QEvent* event)
+{
+    ClearHover();
+    QWidget::leaveEvent(event);
 }
 
 void CTovaskView::mouseMoveEvent(QMouseEvent* event)
@@ -167,7 +196,7 @@ void CTovaskView::mouseMoveEvent(QMouseEvent* event)
         // The text follows the pointer: clear its old place, draw it at the new one.
         update(HoverTextRect().adjusted(-1, -1, 1, 1));
         m_hoverText = HoverTextOf(m_doc, k);
-        PlaceHoverText(px, py);
+        PlaceHoverText(k, px, py);
         const int width = 6 * static_cast<int>(label.size() + text.size() + 10);
         update(QRect(b.left, b.top, width, 50));
         update(HoverTextRect().adjusted(-1, -1, 1, 1));
@@ -189,7 +218,7 @@ void CTovaskView::RefreshHoverText()
             continue;
         }
         m_hoverText = HoverTextOf(m_doc, k);
-        PlaceHoverText(m_hoverPointer.x(), m_hoverPointer.y());
+        PlaceHoverText(k, m_hoverPointer.x(), m_hoverPointer.y());
         update(HoverTextRect().adjusted(-1, -1, 1, 1));
     }
 }

@@ -9,8 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSettings>
+#include <QTextDocumentFragment>
 
+#include "device/transfer.h"
 #include "keyboard/host_layout.h"
 #include "view/tovask_view.h"
 
@@ -21,6 +24,49 @@ const char* const settingsApp = "Tovask";
 const char* const layoutKey = "OutputPreview/Layout";
 const char* const visibleKey = "OutputPreview/Visible";
 
+// Lets a long line break between any two bytes: a zero-width space.
+const QChar breakHere(0x200B);
+
+// A byte as the field editor writes it: itself, an escape ("[CR]"), or its
+// value in hex ("[02]").
+QString Shown(std::uint8_t byte)
+{
+    return QString::fromStdString(ShownText(std::string(1, static_cast<char>(byte))));
+}
+
+// What a key gives the host, in the same notation: its characters, control
+// characters written as bytes.
+QString ShownKeyText(const std::string& utf8)
+{
+    QString out;
+    for (QChar c : QString::fromStdString(utf8))
+        out += c.unicode() < 0x20 || c.unicode() == 0x7F ? Shown(static_cast<std::uint8_t>(c.unicode())) : QString(c);
+    return out;
+}
+
+QString ShownKeyAnswer(const KeyAnswer& answer)
+{
+    if (answer.Dead())
+        return "dead key (" + QString::fromStdString(answer.deadName) + ")";
+    if (answer.text.empty())
+        return "nothing";
+    return ShownKeyText(answer.text);
+}
+
+// The names of the bytes below 0x20 and of 0x7F, for the legend.
+const char* ControlName(std::uint8_t byte)
+{
+    static const char* const names[32] = {
+        "Null",           "Start of heading",  "Start of text", "End of text",        "End of transmission",
+        "Enquiry",        "Acknowledge",       "Bell",          "Backspace",          "Tab",
+        "Line feed",      "Vertical tab",      "Form feed",     "Carriage return",    "Shift out",
+        "Shift in",       "Data link escape",  "Device control 1", "Device control 2", "Device control 3",
+        "Device control 4", "Negative acknowledge", "Synchronous idle", "End of transmission block", "Cancel",
+        "End of medium",  "Substitute",        "Escape",        "File separator",     "Group separator",
+        "Record separator", "Unit separator"};
+    return byte < 0x20 ? names[byte] : byte == 0x7F ? "Delete" : nullptr;
+}
+
 QString Marked(const QString& text, bool changed, const QString& tip = {})
 {
     const QString escaped = text.toHtmlEscaped();
@@ -29,6 +75,16 @@ QString Marked(const QString& text, bool changed, const QString& tip = {})
     return "<span style=\"background-color:#ffc8c8;color:#a00000\" title=\"" + tip.toHtmlEscaped() + "\">" +
            escaped + "</span>";
 }
+
+// Asks for what the panel asks for now, not for what it asked first.
+class PreviewArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        return widget() ? widget()->sizeHint() + QSize(2 * frameWidth(), 2 * frameWidth()) : QScrollArea::sizeHint();
+    }
+};
 
 }  // namespace
 
@@ -57,13 +113,18 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
     auto* layoutRow = new QHBoxLayout;
     layoutRow->addWidget(m_chooser);
     layoutRow->addWidget(m_counts, 1);
+    m_legend = new QLabel(this);
+    m_legend->setWordWrap(true);
     for (const char* text : {"Sent:", "Layout:", "Received:"}) {
         auto* label = new QLabel(text, this);
         label->setMinimumSize(label->sizeHint());
-        form->addRow(label, text[0] == 'S' ? static_cast<QWidget*>(m_sent) : text[0] == 'R' ? m_typed : nullptr);
+        QWidget* field = text[0] == 'S' ? static_cast<QWidget*>(m_sent) : text[0] == 'R' ? static_cast<QWidget*>(m_typed) : m_chooser;
+        label->setBuddy(field);
+        form->addRow(label, text[0] == 'L' ? nullptr : field);
         if (text[0] == 'L')
             form->setLayout(form->rowCount() - 1, QFormLayout::FieldRole, layoutRow);
     }
+    form->addRow(m_legend);
     form->addRow(m_info);
 
     const QString saved = QSettings(settingsOrg, settingsApp).value(layoutKey).toString();
@@ -75,8 +136,10 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
             SetLayout(m_chooser->currentText());
     });
 
-    // Every edit: field edits repaint the view, panel values change their controls.
+    // Every edit: field edits repaint the view, panel values change their
+    // controls; start, New, Open, Read, Undo and Redo refresh the panel.
     m_view.installEventFilter(this);
+    connect(&m_view, &CTovaskView::TemplateChanged, this, &OutputPreviewPanel::Refresh);
     for (QCheckBox* c : {m_view.trackCheck[0], m_view.trackCheck[1], m_view.trackCheck[2], m_view.longBeepCheck,
                          m_view.threeBeepsCheck, m_view.oposCheck})
         if (c)
@@ -146,42 +209,65 @@ QString OutputPreviewPanel::LayoutName() const
     return m_layout ? QString::fromStdString(m_layout->Name()) : QString();
 }
 
+bool OutputPreviewPanel::ShowsKeys() const { return !IsComPortKind(m_view.PortKind()); }
+
 void OutputPreviewPanel::Refresh()
 {
     if (!m_layout)
         return;
     const ReaderOutput out = ReaderOutputFor(CurrentTemplate(), SampleSwipe());
-    // Nothing to do when neither the output nor the layout changed (hover repaints).
+    const bool keys = ShowsKeys();
+    // Nothing to do when neither the output, the link nor the layout changed (hover repaints).
     const QString key = QString::fromLatin1(reinterpret_cast<const char*>(out.bytes.data()),
                                             static_cast<int>(out.bytes.size())) +
                         QChar(0) + QString::number(out.byteDelayMs) + BeepText(out).c_str() +
-                        QString::number(out.oposNote) + LayoutName();
+                        QString::number(out.oposNote) + (keys ? LayoutName() : QString("serial"));
     if (key == m_shownKey)
         return;
     m_shownKey = key;
 
-    const ::TypedText typed = TypeBytes(*m_layout, out.bytes);
+    // A serial reader sends bytes, not keys: no layout between it and the host.
+    auto* form = static_cast<QFormLayout*>(layout());
+    if (form->isRowVisible(2) != keys) {
+        form->setRowVisible(1, keys);
+        form->setRowVisible(2, keys);
+        updateGeometry();
+    }
+    const ::TypedText typed = keys ? TypeBytes(*m_layout, out.bytes) : ::TypedText{};
     std::vector<const TypedChange*> changeAt(out.bytes.size(), nullptr);
     for (const TypedChange& c : typed.changes)
         changeAt[c.offset] = &c;
     m_changed = static_cast<int>(typed.changes.size());
 
-    QString sent, received;
+    QString sent, received, legend;
+    std::vector<bool> inLegend(256, false);
     for (std::size_t i = 0; i < out.bytes.size(); ++i) {
-        const QString shown = QString::fromStdString(ShownByte(out.bytes[i]));
+        const std::uint8_t byte = out.bytes[i];
+        const QString shown = Shown(byte);
+        const bool inHex = shown.size() == 4 && byte != 0x09 && byte != 0x0A && byte != 0x0D;
+        if (inHex && !inLegend[byte]) {
+            inLegend[byte] = true;
+            const char* name = ControlName(byte);
+            legend += (legend.isEmpty() ? "" : ", ") + shown + "=" +
+                      (name ? QString(name) : QString("byte %1 hex").arg(shown.mid(1, 2)));
+        }
         const TypedChange* c = changeAt[i];
-        const QString tip = c ? shown + " arrives as " + QString::fromStdString(ShownAnswer(c->answer)) : QString();
-        sent += Marked(shown, c != nullptr, tip);
-        const KeyAnswer answer = c ? c->answer : m_layout->Answer(out.bytes[i]);
-        QString text = QString::fromStdString(ShownAnswer(answer));
+        const QString tip = c ? shown + " arrives as " + ShownKeyAnswer(c->answer) : QString();
+        sent += Marked(shown, c != nullptr, tip) + breakHere;
+        if (!keys)
+            continue;
+        const KeyAnswer answer = c ? c->answer : m_layout->Answer(byte);
+        QString text = ShownKeyText(answer.text);
         if (answer.Dead())
             text = "\u25CC";  // a dotted circle: a dead key, nothing typed
         else if (answer.text.empty())
             text = "\u2205";  // nothing at all
-        received += Marked(text, c != nullptr, tip);
+        received += Marked(text, c != nullptr, tip) + breakHere;
     }
     m_sent->setText(sent.isEmpty() ? "<i>nothing</i>" : sent);
     m_typed->setText(received.isEmpty() ? "<i>nothing</i>" : received);
+    m_legend->setText(legend);
+    m_legend->setVisible(!legend.isEmpty());
 
     m_counts->setText(m_changed == 0 ? QString("every character arrives as sent")
                                      : QString("%1 characters arrive differently (marked)").arg(m_changed));
@@ -195,17 +281,25 @@ void OutputPreviewPanel::Refresh()
     m_info->setText(info);
 }
 
+QString OutputPreviewPanel::ShownSentText() const { return QTextDocumentFragment::fromHtml(m_sent->text()).toPlainText().remove(breakHere); }
+QString OutputPreviewPanel::ShownReceivedText() const
+{
+    return m_typed->isVisibleTo(this) ? QTextDocumentFragment::fromHtml(m_typed->text()).toPlainText().remove(breakHere)
+                                      : QString();
+}
+QString OutputPreviewPanel::LegendText() const { return m_legend->text(); }
+
 QString OutputPreviewPanel::SentText() const
 {
     QString text;
     for (std::uint8_t b : ReaderOutputFor(CurrentTemplate(), SampleSwipe()).bytes)
-        text += QString::fromStdString(ShownByte(b));
+        text += Shown(b);
     return text;
 }
 
 QString OutputPreviewPanel::TypedText() const
 {
-    if (!m_layout)
+    if (!m_layout || !ShowsKeys())
         return {};
     return QString::fromStdString(TypeBytes(*m_layout, ReaderOutputFor(CurrentTemplate(), SampleSwipe()).bytes).text);
 }
@@ -228,7 +322,14 @@ QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent)
     auto* dock = new QDockWidget("Output Preview", parent);
     dock->setObjectName("OutputPreviewDock");
     dock->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
-    dock->setWidget(new OutputPreviewPanel(view, dock));
+    // The panel's lines wrap to the dock's width; a dock lower than they
+    // need scrolls them rather than lay them over each other.
+    auto* area = new PreviewArea(dock);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(new OutputPreviewPanel(view, area));
+    dock->setWidget(area);
     dock->toggleViewAction()->setText("Output Preview");
     dock->toggleViewAction()->setStatusTip("Show or hide what the reader sends for a sample card");
     dock->setVisible(QSettings(settingsOrg, settingsApp).value(visibleKey, true).toBool());

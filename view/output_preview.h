@@ -32,9 +32,18 @@ public:
 
     QString LayoutName() const;
     QComboBox* LayoutChooser() const { return m_chooser; }
-    // The texts shown, as plain text: MR Test's notation, the host's text, beeps and pace.
+    // The texts as they would be shown now, as plain text: the bytes in the
+    // field editor's notation, the host's text (empty on a serial link), beeps and pace.
     QString SentText() const;
     QString TypedText() const;
+    // The texts as the panel shows them at this moment.
+    QString ShownSentText() const;
+    QString ShownReceivedText() const;
+    // "[02]=Start of text, ..." for the bytes shown in hex; empty without such a byte.
+    QString LegendText() const;
+    // USB and PS2 readers type keys, which the host's layout turns into
+    // characters; a serial reader's bytes arrive as they are.
+    bool ShowsKeys() const;
     QString InfoText() const;
     int ChangedCount() const { return m_changed; }
 
@@ -53,6 +62,7 @@ private:
     QLabel* m_typed;
     QLabel* m_info;
     QLabel* m_counts;
+    QLabel* m_legend;
     QString m_shownKey;
     int m_changed = 0;
 };

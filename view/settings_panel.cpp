@@ -295,6 +295,7 @@ void CTovaskView::UpdatePanelFromTemplate()
         m_baudIndex = m_parityIndex = m_dataBitsIndex = m_flowIndex = -1;
     ExchangeToControls();
     ++m_panelRefreshes;
+    emit TemplateChanged();
 }
 
 void CTovaskView::OnTrackClicked(int track)

@@ -75,6 +75,12 @@ void CTovaskView::OnInitialUpdate()
     m_editorCaption.clear();
     m_editorHint.clear();
     m_switchCaption.clear();
+    // The template is decoded before the panel and the preview show it, not
+    // at the first paint, which comes after them.
+    if (m_doc.needsDecode) {
+        m_doc.needsDecode = 0;
+        m_doc.DecodeImage();
+    }
     UpdatePanelFromTemplate();
     update();
 }

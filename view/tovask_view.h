@@ -66,6 +66,9 @@ public:
     // Puts a state of the template back (undo, redo): closes the field
     // editor, refreshes the panel, the hover text and the diagram.
     void RestoreState(const TemplateState& state);
+    // Before Undo or Redo: an edit still open in the field editor is applied
+    // (false when its text is refused), so that it becomes a step of its own.
+    bool TakePendingEdit();
 
     void OpenFieldEditor(int k);
     void ApplyTextEdit();
@@ -88,6 +91,16 @@ public:
     QString WhatsThisAt(QPoint pos) const;
     static QPixmap DiagramBitmap(int id);
     QSize sizeHint() const override;
+    // Scrolls the window's form so that the field editor, its caption and
+    // its buttons are in sight.
+    void ScrollEditorIntoView();
+
+signals:
+    // The template or the panel was refreshed from it: at start, after New,
+    // Open, Read from MR, every recorded edit, Undo and Redo.
+    void TemplateChanged();
+
+public:
 
     CTovaskDoc& Doc() { return m_doc; }
     int PortKind() const { return m_portKind; }
@@ -131,6 +144,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -153,7 +167,9 @@ private:
     void DrawDisabledRow(QPainter& p, int track);
     void DrawHoverText(QPainter& p);
     QSize HoverTextSize() const;
-    void PlaceHoverText(int px, int py);
+    void PlaceHoverText(int k, int px, int py);
+    // Ends the hover: no box hovered, no hover text.
+    void ClearHover();
     // Draws text with its top-left corner at (x, y) on an opaque background,
     // in the painter's font set to the given width in percent.
     void DrawText(QPainter& p, int x, int y, const std::string& text, const QColor& bg, int stretch = 100);

@@ -19,6 +19,8 @@
 #include <QScreen>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -101,6 +103,10 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The windows as a first start shows them: no place, layout or dock
+    // remembered from the user's own runs.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     if (argc != 2) {
         std::fprintf(stderr, "usage: tovask-gallery DIR\n");
         return 2;
@@ -154,10 +160,7 @@ int main(int argc, char** argv)
             preview->Refresh();
         }
         frame->View().UpdatePanelFromTemplate();
-        frame->resize(frame->width(), 600);
         ok &= Save(*frame, dir, "main-preview.png");
-        if (auto* preview = frame->findChild<OutputPreviewPanel*>())
-            preview->SetLayout("us");
     }
     {
         SimReader simulated(4);

@@ -333,7 +333,7 @@ TEST_F(FrameTest, VerifyMRComparesTheReaderWithTheWindow)
     Find("&Verify MR")->trigger();
     ASSERT_EQ(sink.messages.size(), 2u);
     EXPECT_EQ(sink.messages[0], msg::verifySame);
-    EXPECT_EQ(sink.messages[1], std::string(msg::verifyDiffers) + "\noutputDelay: 4 -> 9");
+    EXPECT_EQ(sink.messages[1], std::string(msg::verifyDiffers) + "\nOutput Delay (mS): 4 -> 9");
     EXPECT_EQ(doc().image, mine);
     EXPECT_EQ(simulated->Memory().imageWrites, 0);
 }

@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QLabel>
 #include <QLineEdit>
+#include <QUndoStack>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -75,7 +77,7 @@ TEST_F(OutputPreviewTest, FollowsEveryEditAndRemembersItsLayoutAndState)
     const QString track2 = ";4000123456789010=29121010000000000000?";
     EXPECT_EQ(Panel()->SentText(), track1 + track2);
     ApplyText(8, "[CR]");  // T1Suffix
-    EXPECT_EQ(Panel()->SentText(), track1 + "<D>" + track2);
+    EXPECT_EQ(Panel()->SentText(), track1 + "[CR]" + track2);
     view().trackCheck[0]->click();
     EXPECT_EQ(Panel()->SentText(), track2);
     view().longBeepCheck->click();
@@ -103,6 +105,76 @@ TEST_F(OutputPreviewTest, FollowsEveryEditAndRemembersItsLayoutAndState)
     Dock()->toggleViewAction()->trigger();
     Start();
     EXPECT_TRUE(Dock()->isVisible());
+}
+
+// The preview shows the template as it is from the first moment on: what it
+// shows at start is what it shows after an edit and its undo.
+TEST_F(OutputPreviewTest, ShowsTheSameAtStartAsAfterAnEditAndItsUndo)
+{
+    // Before the first paint, as the window opens.
+    frame = std::make_unique<CMainFrame>();
+    frame->StartView(portKindUSB);
+    const QString atStart = Panel()->ShownSentText();
+    EXPECT_EQ(atStart, Panel()->SentText());
+    for (const char* c : {"%", "^", "?", ";", "="})
+        EXPECT_TRUE(atStart.contains(c)) << c;
+    frame->show();
+    view().grab();
+    ApplyText(0, "#");  // CardPrefix
+    EXPECT_EQ(Panel()->ShownSentText(), "#" + atStart);
+    view().UndoStack()->undo();
+    EXPECT_EQ(Panel()->ShownSentText(), atStart);
+}
+
+// USB and PS2 readers type keys that the host's layout turns into
+// characters; a serial reader's bytes reach the host as they are.
+TEST_F(OutputPreviewTest, OnlyKeyboardLinksGoThroughTheLayout)
+{
+    for (const int portKind : {portKindUSB, portKindPS2, portKindCOM1 + 2}) {
+        SCOPED_TRACE(PortKindName(portKind));
+        Start(portKind);
+        ASSERT_TRUE(Panel()->SetLayout("fr"));
+        const bool keys = portKind == portKindUSB || portKind == portKindPS2;
+        EXPECT_EQ(Panel()->ShowsKeys(), keys);
+        EXPECT_EQ(Panel()->LayoutChooser()->isVisibleTo(Panel()), keys);
+        EXPECT_EQ(Panel()->ShownReceivedText().isEmpty(), !keys);
+        EXPECT_EQ(Panel()->ChangedCount() > 0, keys);
+        EXPECT_EQ(Panel()->ShownSentText(), Panel()->SentText());
+        Panel()->SetLayout("us");
+    }
+}
+
+// Bytes in the notation the field editor takes, the others in hex with a
+// legend; long lines wrap inside the panel, clear of their labels.
+TEST_F(OutputPreviewTest, ShowsBytesInTheFieldNotationAndWrapsLongLines)
+{
+    Start();
+    ASSERT_TRUE(Panel()->SetLayout("de"));
+    const struct {
+        const char* prefix;  // the card prefix's bytes
+        const char* shown;
+        const char* legend;
+    } cases[] = {
+        {"\x02", "[02]", "[02]=Start of text"},
+        {"\x1b\xe9\x1b", "[1B][E9][1B]", "[1B]=Escape, [E9]=byte E9 hex"},
+        {"\r\t[", "[CR][TB][[", ""},
+    };
+    for (const auto& c : cases) {
+        doc().record.formatFields[0].text = EscapeText(c.prefix);
+        view().UpdatePanelFromTemplate();
+        EXPECT_TRUE(Panel()->ShownSentText().startsWith(c.shown)) << c.shown;
+        EXPECT_EQ(Panel()->LegendText(), c.legend);
+    }
+    EXPECT_TRUE(Panel()->ShownReceivedText().startsWith("[CR][TB]"));
+    QApplication::processEvents();
+    for (QLabel* label : Panel()->findChildren<QLabel*>()) {
+        if (QWidget* field = label->buddy(); field && label->isVisible()) {
+            EXPECT_FALSE(label->geometry().intersects(field->geometry())) << label->text().toStdString();
+            EXPECT_LE(field->geometry().right(), Panel()->rect().right());
+            EXPECT_GE(field->height(), field->heightForWidth(field->width()));
+        }
+    }
+    Panel()->SetLayout("us");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "device/transfer.h"
+#include "model/template_compare.h"
 #include "model/template_values.h"
 #include "model/tovask_doc.h"
 #include "sim/reader_memory.h"
@@ -24,16 +25,26 @@ TEST(VerifyMR, ComparesTheReaderWithTheWindowsTemplateOnEveryLink)
         const char* edits;  // values the panel changed, not yet in the image
         SimFault fault;
         std::string message;
+        int onlyOn = -1;  // the one link the case applies to
     };
     const Case cases[] = {
         {"same", "", SimFault::None, msg::verifySame},
         {"differs", "T2Suffix=[CR] outputDelay=9", SimFault::None,
-         std::string(msg::verifyDiffers) + "\nT2Suffix: \"[CR]\" -> \"\"\noutputDelay: 9 -> 4"},
-        {"drifted answer", "", SimFault::Drift, std::string(msg::verifyDiffers) + "\noutputDelay: 4 -> 5"},
+         std::string(msg::verifyDiffers) + "\nTrack2 suffix: \"[CR]\" -> \"\"\nOutput Delay (mS): 9 -> 4"},
+        {"in the window's words", "T1Prefix=a[TB] T1StopSentinel=Disable longBeepOnGoodRead=1", SimFault::None,
+         std::string(msg::verifyDiffers) +
+             "\nTrack1 prefix: \"a[TB]\" -> \"\"\nTrack1 stop sentinel: Disable -> Enable\n"
+             "Long beep at good read: on -> off"},
+        {"drifted answer", "", SimFault::Drift, std::string(msg::verifyDiffers) + "\nOutput Delay (mS): 4 -> 5"},
+        // A garbled answer: a free byte of the suffix read as 0xFE, and a bit no value reads.
+        {"garbled answer", "", SimFault::Garble,
+         std::string(msg::verifyDiffers) + "\nTrack1 suffix: \"\" -> \"[FE]\"\n" + hiddenBytesDiffer, portKindUSB},
         {"gone", "", SimFault::Vanish, ""},
     };
     for (const int portKind : {portKindUSB, portKindPS2, portKindCOM1 + 2}) {
         for (const Case& c : cases) {
+            if (c.onlyOn >= 0 && c.onlyOn != portKind)
+                continue;
             SCOPED_TRACE(PortKindName(portKind) + ": " + c.name);
             VerifyRig rig(portKind);
             std::string edits = c.edits, message;

@@ -128,4 +128,40 @@ TEST_F(EditHistoryTest, UndoAndRedoRetraceAMixedRunOfEdits)
     EXPECT_EQ(EditItem(0)->text(), "&Undo");
 }
 
+// The keys of Undo and Redo reach the template's history from every
+// control, the text boxes included; an edit still open is taken first and
+// undone as one step.
+TEST_F(EditHistoryTest, UndoKeysWorkWhereverTheFocusIs)
+{
+    Start();
+    view().OpenFieldEditor(8);  // Track1 suffix
+    QTest::keyClicks(view().fieldEdit, "[CR]");
+    QTest::keyClick(view().fieldEdit, Qt::Key_Return);
+    QTest::keyClicks(view().delayEdit, "5");  // 45: a step of its own
+    view().OpenFieldEditor(0);
+    QTest::keyClicks(view().fieldEdit, "#");  // not yet stored
+    const struct {
+        QWidget* focus;
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        const char* suffix;
+        int delay;
+    } presses[] = {
+        {view().fieldEdit, Qt::Key_Z, Qt::ControlModifier, "[CR]", 45},  // "#" stored, then undone
+        {view().delayEdit, Qt::Key_Z, Qt::ControlModifier, "[CR]", 4},
+        {view().delayEdit, Qt::Key_Z, Qt::ControlModifier, "", 4},
+        {view().delayEdit, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, "[CR]", 4},
+        {view().delayEdit, Qt::Key_Y, Qt::ControlModifier, "[CR]", 45},
+    };
+    for (const auto& p : presses) {
+        p.focus->setFocus();
+        QTest::keyClick(p.focus, p.key, p.mods);
+        EXPECT_EQ(doc().record.formatFields[0].text, "");
+        EXPECT_EQ(doc().record.formatFields[8].text, p.suffix);
+        EXPECT_EQ(doc().record.outputDelay, p.delay);
+        EXPECT_EQ(view().delayEdit->text().toInt(), p.delay);
+    }
+    EXPECT_EQ(History().redoText(), "Card data prefix");
+}
+
 }  // namespace

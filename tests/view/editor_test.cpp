@@ -481,6 +481,8 @@ TEST_F(EditorTest, LeavingABoxRepaintsAllOfItsLongHoverText)
     ApplyText(t1Prefix.x(), t1Prefix.y(), "[CR][LF][TB][[[CR][LF][TB][[");  // eight bytes, 28 characters
     Move(t1Prefix.x(), t1Prefix.y());
     ASSERT_EQ(view().HoverText(), " Prefix: [CR][LF][TB][[[CR][LF][TB][[ ");
+    const QRect shown = view().HoverTextRect();
+    ASSERT_GT(shown.right(), t1Prefix.x() + 150);  // wider than the area around the pointer
     QApplication::processEvents();
     PaintRecorder recorder;
     view().installEventFilter(&recorder);
@@ -488,37 +490,39 @@ TEST_F(EditorTest, LeavingABoxRepaintsAllOfItsLongHoverText)
     QApplication::processEvents();
     view().removeEventFilter(&recorder);
     EXPECT_EQ(view().HoverText(), "");
-    // The text was drawn from (95, 240) on, wider than the area around the pointer.
-    for (int x = t1Prefix.x(); x < t1Prefix.x() + 180; x += 10)
-        EXPECT_TRUE(recorder.painted.contains(QPoint(x, 247))) << x;
+    EXPECT_TRUE(recorder.painted.contains(shown));
 }
 
-TEST_F(EditorTest, HoverTextStaysInsideTheViewAndIsRepaintedWhereItWas)
+// The text goes on the row of the box, right of the pointer or, where it
+// would leave the view, left of it: the rows above and below stay in sight.
+TEST_F(EditorTest, HoverTextKeepsToItsRowAndInsideTheView)
 {
     Start();
-    // A short text goes where the pointer is, 20 pixels lower.
-    Move(t1Suffix.x(), t1Suffix.y());
-    EXPECT_EQ(view().HoverTextRect().topLeft(), t1Suffix + QPoint(0, 20));
+    ApplyText(t1Suffix.x(), t1Suffix.y(), "[CR][LF][TB][[[CR][LF][TB][[");  // too long for the right
+    for (int k = 0; k < formatFieldCount; ++k) {
+        const FieldBox& b = doc().diagram.fieldBoxes[k];
+        const QPoint at(b.left + b.width / 2, b.top + b.height / 2);
+        Move(at.x(), at.y());
+        const QRect shown = view().HoverTextRect();
+        SCOPED_TRACE(k);
+        EXPECT_TRUE(QRect(1, b.top + 1, view().width() - 2, b.height - 1).contains(shown));
+        EXPECT_FALSE(shown.contains(at));  // the pointer's tip is not covered
+    }
+}
 
-    ApplyText(t1Suffix.x(), t1Suffix.y(), "[CR][LF][TB][[[CR][LF][TB][[");
-    QApplication::processEvents();
-    PaintRecorder recorder;
-    view().installEventFilter(&recorder);
-    Move(t1Suffix.x(), t1Suffix.y());
-    QApplication::processEvents();
-    const QRect shown = view().HoverTextRect();
-    // Moved left just enough to end inside the view's one-pixel frame.
-    EXPECT_EQ(shown.right(), view().width() - 2);
-    EXPECT_LT(shown.left(), t1Suffix.x());
-    EXPECT_EQ(shown.top(), t1Suffix.y() + 20);
-    EXPECT_TRUE(recorder.painted.contains(shown));
-
-    recorder.painted = QRegion();
-    Move(t1Suffix.x(), 236);  // between the rows: the text goes
-    QApplication::processEvents();
-    view().removeEventFilter(&recorder);
+// Leaving the view, for the preview below it or another window, ends the
+// hover at once: no text, no box in its pointer-over look.
+TEST_F(EditorTest, HoverEndsWhenThePointerLeavesTheView)
+{
+    Start();
+    Move(t1Separator.x(), t1Separator.y());
+    ASSERT_EQ(doc().fieldHovered[5], 1);
+    ASSERT_TRUE(ShowsBitmap(5, doc().diagram.hoverBitmapIds[5]));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&view(), &leave);
     EXPECT_EQ(view().HoverText(), "");
-    EXPECT_TRUE(recorder.painted.contains(shown));
+    EXPECT_EQ(doc().fieldHovered, decltype(doc().fieldHovered){});
+    EXPECT_TRUE(ShowsBitmap(5, doc().diagram.normalBitmapIds[5]));
 }
 
 }  // namespace
