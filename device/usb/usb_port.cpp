@@ -27,6 +27,7 @@ HidListing ListingOf(const HidInterfaceInfo& info)
     item.product = Narrow(info.product);
     item.serialNumber = Narrow(info.serialNumber);
     item.location = info.location;
+    item.ready = info.ready;
     return item;
 }
 
@@ -115,7 +116,8 @@ bool CUSBport::FindDevice()
     for (const HidInterfaceInfo& info : interfaces) {
         if (!seen.insert(info.path).second)
             continue;
-        if (!chosenDevice.empty() && info.path != chosenDevice && info.location != chosenDevice) {
+        if (!chosenDevice.empty() && info.path != chosenDevice && info.location != chosenDevice
+            && (info.serialNumber.empty() || Narrow(info.serialNumber) != chosenDevice)) {
             if (TraceOn())
                 Trace("USB: " + info.path + ": skipped, not the device chosen (" + chosenDevice + ")");
             continue;

@@ -390,18 +390,30 @@ TEST(UsbIds, ParsingAndPrecedence)
     EXPECT_EQ(error, "TOVASK_USB_PID: \"07 20\" is not a USB identifier (1 to 4 hex digits, such as 0c2e)");
 }
 
-TEST(UsbIds, UdevRuleNamesThePair)
+// The seat only: uaccess on the configuration interface, no group and no
+// mode unless a group is asked for.
+TEST(UsbIds, UdevRuleGivesTheSeatAndAGroupOnlyWhenAsked)
 {
     const std::string rule = UdevRuleText({0x0C2E, 0x0720});
-    EXPECT_NE(rule.find("KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\", MODE=\"0660\", "
-                        "GROUP=\"plugdev\", TAG+=\"uaccess\""),
+    EXPECT_NE(rule.find("KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\", "
+                        "ENV{TOVASK_MR}=\"config\""),
               std::string::npos)
         << rule;
+    EXPECT_NE(rule.find("ATTRS{bInterfaceProtocol}==\"01\", ENV{TOVASK_MR}=\"keyboard\""), std::string::npos);
+    EXPECT_NE(rule.find("ENV{TOVASK_MR}==\"config\", TAG+=\"uaccess\""), std::string::npos);
+    EXPECT_NE(rule.find("KERNEL==\"serio_raw[0-9]*\", SUBSYSTEM==\"misc\", TAG+=\"uaccess\""), std::string::npos);
     EXPECT_EQ(rule.find('@'), std::string::npos);
-    EXPECT_NE(rule.find("KERNEL==\"serio_raw[0-9]*\", SUBSYSTEM==\"misc\", MODE=\"0660\", GROUP=\"plugdev\", "
-                        "TAG+=\"uaccess\""),
-              std::string::npos)
-        << rule;
+    EXPECT_EQ(rule.find("GROUP="), std::string::npos) << rule;
+    EXPECT_EQ(rule.find("MODE="), std::string::npos) << rule;
+
+    const std::string grouped = UdevRuleText({0x0C2E, 0x0720}, "mrshop");
+    EXPECT_EQ(grouped.substr(0, rule.size()), rule);
+    EXPECT_NE(grouped.find("ENV{TOVASK_MR}==\"config\", MODE=\"0660\", GROUP=\"mrshop\""), std::string::npos);
+    EXPECT_NE(grouped.find("SUBSYSTEM==\"misc\", MODE=\"0660\", GROUP=\"mrshop\""), std::string::npos);
+    for (const char* name : {"plugdev", "mr_shop-1", "a.b"})
+        EXPECT_TRUE(IsUdevGroupName(name)) << name;
+    for (const char* name : {"", "-x", "a\"b", "a b", "x,GROUP=\"root"})
+        EXPECT_FALSE(IsUdevGroupName(name)) << name;
 }
 
 TEST(UsbProcedures, WriteStoresImageAndTrailerAndReadsItBack)
