@@ -106,7 +106,7 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("{\"path\": \"sim:usb-reader\", \"vendorId\": \"1209\", \"productId\": \"0001\", "
                          "\"version\": 256, \"manufacturer\": \"Tovask\", \"product\": \"Simulated MR\", "
-                         "\"openable\": true, \"reader\": true, \"location\": \"1-1\"}"),
+                         "\"openable\": true, \"reader\": true, \"location\": \"1-1\", \"serial\": \"SIM-0001\"}"),
               std::string::npos)
         << r.out;
     EXPECT_EQ(r.out.find("\"path\": \"sim:keyboard\""), r.out.rfind("\"path\": \"sim:keyboard\""));  // listed once

@@ -523,11 +523,13 @@ TEST(UsbLink, ChoosingOneReaderAmongSeveral)
         {"by location", "1-1", true, false, true, "sim:usb-reader", {}},
         {"unknown", "1-9", true, false, false, "", {}},
         {"composite is one", "", true, true, true, "sim:usb-reader", {}},
+        {"by serial number", "SIM-0002", true, false, true, "sim:usb-reader-2", {}},
     };
     for (const Case& c : cases) {
         UsbRig rig;
         rig.reader.interfaces.insert(rig.reader.interfaces.begin(), OtherInterface("sim:keyboard", true));
         rig.reader.AddIdenticalReader();
+        rig.reader.interfaces.back().serialNumber = L"SIM-0002";
         if (c.composite)
             rig.reader.interfaces.back().location = "1-1";
         rig.usb.chosenDevice = c.chosen;
@@ -552,6 +554,29 @@ TEST(UsbLink, ChoosingOneReaderAmongSeveral)
             EXPECT_TRUE(rig.usb.OpenDevice()) << c.what;
             EXPECT_TRUE(rig.usb.WriteImage(rig.sleeper)) << c.what;
         }
+    }
+}
+
+// A composite reader whose keyboard interface, listed first at its place,
+// has the reader's identifiers and refuses feature reports: a reader chosen
+// by its place (or serial number) keeps the next interface to try; pinned to
+// the first interface's path it has none.
+TEST(UsbProcedures, CompositeReaderChosenByPlaceKeepsTheNextInterface)
+{
+    const std::pair<std::string, const char*> cases[] = {
+        {"1-1", msg::writingOk}, {"SIM-0001", msg::writingOk}, {"sim:reader-keyboard", msg::usbWritingDone}};
+    for (const auto& [chosen, message] : cases) {
+        UsbRig rig;
+        SimHidInterface keyboard = OtherInterface("sim:reader-keyboard", true);
+        keyboard.vendorId = vid;
+        keyboard.productId = pid;
+        keyboard.location = "1-1";
+        keyboard.serialNumber = L"SIM-0001";
+        rig.reader.interfaces.insert(rig.reader.interfaces.begin(), keyboard);
+        rig.usb.onlyOneReader = true;
+        rig.usb.chosenDevice = chosen;
+        WriteOverUSB(rig.ctx);
+        EXPECT_EQ(rig.sink.messages, std::vector<std::string>{message}) << chosen;
     }
 }
 
