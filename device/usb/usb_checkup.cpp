@@ -1,5 +1,7 @@
 #include "device/usb/usb_checkup.h"
 
+#include <algorithm>
+
 #include "device/usb/usb_port.h"
 
 namespace {
@@ -69,10 +71,21 @@ std::vector<CheckResult> CheckUsbReader(IHidBackend& backend, UsbIds ids, const 
                        "Check that the HID library is installed and that USB works on this computer."});
         return out;
     }
+    // One reader per place: a composite reader lists its identifiers on each
+    // of its interfaces at one location, and the one that opens stands for
+    // it (the rule keeps its keyboard interface from the user).
     std::vector<const HidListing*> readers;
-    for (const HidListing& l : list)
-        if (l.reader)
+    for (const HidListing& l : list) {
+        if (!l.reader)
+            continue;
+        const auto same = std::find_if(readers.begin(), readers.end(), [&](const HidListing* r) {
+            return !l.location.empty() && r->location == l.location;
+        });
+        if (same == readers.end())
             readers.push_back(&l);
+        else if (!(*same)->openable && l.openable)
+            *same = &l;
+    }
     if (readers.empty()) {
         out.push_back({"USB reader present", CheckStatus::Fail, "no HID interface is " + pair,
                        "Connect the reader, or name its identifiers with --vid and --pid (tovask-cli devices lists "

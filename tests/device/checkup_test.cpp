@@ -113,6 +113,15 @@ TEST(Doctor, UsbReaderAndItsUdevRule)
     reader.AddIdenticalReader();
     EXPECT_EQ(Lines(CheckUsbReader(reader, {0x1209, 0x0001}, nullptr)),
               (std::vector<std::string>{"warn USB reader present", "ok USB reader opens"}));
+    // A composite reader is one reader: its keyboard interface, listed first
+    // and kept from the user by the rule, does not count against it.
+    reader.interfaces.back().location = "1-1";
+    reader.interfaces.insert(reader.interfaces.begin(), reader.interfaces.back());
+    reader.interfaces.front().path = "sim:usb-reader-keyboard";
+    reader.interfaces.front().openable = false;
+    const std::vector<CheckResult> composite = CheckUsbReader(reader, {0x1209, 0x0001}, nullptr);
+    EXPECT_EQ(Lines(composite), (std::vector<std::string>{"ok USB reader present", "ok USB reader opens"}));
+    EXPECT_EQ(composite[1].detail, "sim:usb-reader opens");
 }
 
 // udev's own order: every folder's files as one list sorted by name as text,
