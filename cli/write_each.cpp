@@ -169,15 +169,27 @@ public:
         }
     }
 
-    // While the reader's node still refuses the user ("Permission denied":
-    // udev has not given it yet), tries again for up to deniedRetryMs.
+    // While the reader's nodes still refuse the user ("Permission denied":
+    // udev has not given them yet), tries again for up to deniedRetryMs. On
+    // USB any interface of the reader at its place will do: the one that
+    // types the swipes is never the user's.
     void WaitWhileDenied(const Present& reader)
     {
         if (m_usb) {
+            IHidBackend& backend = m_link.Links().Usb()->Backend();
+            const UsbIds ids = m_link.Links().GetUsbIds();
             OpenWhileDenied(
                 [&] {
-                    std::string why;
-                    return m_link.Links().Usb()->Backend().Open(reader.path, &why) ? std::string() : why;
+                    std::vector<HidInterfaceInfo> list;
+                    std::string why = "not listed";
+                    backend.Enumerate(list);
+                    for (const HidInterfaceInfo& i : list)
+                        if (i.vendorId == ids.vendorId && i.productId == ids.productId
+                            && (reader.location.empty() ? i.path == reader.path : i.location == reader.location)) {
+                            if (backend.Open(i.path, &why))
+                                return std::string();
+                        }
+                    return why;
                 },
                 DefaultSleeper());
         } else if (!m_devicePath.empty() && !m_link.Simulated()) {
@@ -196,6 +208,16 @@ public:
 
 private:
     std::vector<Present> Look()
+    {
+        std::vector<Present> readers = ListReady();
+        // A reader gone is forgotten: plugged in again, it waits for udev again.
+        for (auto it = m_unreadySince.begin(); it != m_unreadySince.end();)
+            it = m_seen.count(it->first) ? std::next(it) : m_unreadySince.erase(it);
+        m_seen.clear();
+        return readers;
+    }
+
+    std::vector<Present> ListReady()
     {
         std::vector<Present> readers;
         if (m_usb) {
@@ -228,6 +250,7 @@ private:
     // that its failure is shown.
     bool Ready(const Present& reader, bool ready)
     {
+        m_seen.insert(reader.Key());
         const auto now = std::chrono::steady_clock::now();
         if (ready) {
             m_unreadySince.erase(reader.Key());
@@ -303,6 +326,7 @@ private:
     std::string m_simPath;  // the reader to take away
     double m_lastLookMs = 0;
     std::map<std::string, std::chrono::steady_clock::time_point> m_unreadySince;  // by Key
+    std::set<std::string> m_seen;  // by Key, in the look at hand
     int m_simSerial = 100;
     std::chrono::steady_clock::time_point m_simDue;
 };
@@ -410,8 +434,10 @@ int WriteEach(const WriteOptions& o)
         }
         if (reader.path.empty())
             reader.path = link.Path();
+        // The interface written (a composite reader's is not the first listed).
+        const std::string path = arrivals.Usb() && !link.Path().empty() ? link.Path() : reader.path;
         (r.result == "failed" ? failed : r.result == "skipped" ? skipped : written) += 1;
-        std::string line = "reader " + std::to_string(n) + " " + (reader.path.empty() ? o.link.port : reader.path) +
+        std::string line = "reader " + std::to_string(n) + " " + (path.empty() ? o.link.port : path) +
                            ": " + r.message;
         for (const Difference& d : r.differences)
             line += "\n" + d.line;
@@ -424,7 +450,7 @@ int WriteEach(const WriteOptions& o)
             for (const Difference& d : r.differences)
                 names.push_back(d.name);
             const Json entry = {{"time", UtcNow()},          {"n", n},
-                                {"port", JsonName(o.link.port)}, {"path", JsonName(reader.path)},
+                                {"port", JsonName(o.link.port)}, {"path", JsonName(path)},
                                 {"location", JsonName(reader.location)},
                                 {"serial", JsonBytes(reader.serial)}, {"file", JsonName(o.file)},
                                 {"template", digest},        {"result", r.result},

@@ -38,8 +38,8 @@ bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListi
 
 // The interfaces the system lists with the wanted identifiers, without
 // opening any (so it can be asked every poll interval): one per location,
-// as a composite reader answers on several interfaces at one. False when
-// the system could not list them.
+// as a composite reader answers on several interfaces at one, ready when
+// all of them are. False when the system could not list them.
 bool ListReaders(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out);
 
 class CUSBport {

@@ -230,8 +230,9 @@ TEST_F(CliTransferTest, EachProgramsReaderAfterReaderAndLogsThem)
             EXPECT_NE(line.find("\"template\":\"" + digest + "\",\"result\":\"ok\""), std::string::npos) << line;
             // Each reader at its place, told apart by its serial number: the
             // simulated hands plug each new reader in where the last one was.
-            if (port == "USB")
+            if (port == "USB") {
                 EXPECT_NE(line.find("\"location\":\"1-1\",\"serial\":\"SIM-0"), std::string::npos) << line;
+            }
         }
         EXPECT_EQ(lines, 3) << port;
     }
