@@ -25,14 +25,8 @@ TEST(DeviceNode, ReadyOnceUdevHasARecordOfIt)
         std::ofstream(file) << text;
     };
     fs::remove_all(root);
-    // /dev/hidraw3 (242:3) under the USB device 1-3.2, /dev/ttyUSB0 (188:0) under 1-4 with a serial number.
+    // /dev/ttyUSB0 (188:0) under the USB device 1-4, which has a serial number.
     const fs::path usb = root / "sys/devices/pci0000:00/usb1";
-    write(usb / "1-3/1-3.2/1-3.2:1.1/0003:1209:0001.0004/hidraw/hidraw3/dev", "242:3\n");
-    fs::create_directories(root / "sys/class/hidraw");
-    fs::create_directory_symlink(usb / "1-3/1-3.2/1-3.2:1.1/0003:1209:0001.0004/hidraw/hidraw3",
-                                 root / "sys/class/hidraw/hidraw3");
-    fs::create_directory_symlink(usb / "1-3/1-3.2/1-3.2:1.1/0003:1209:0001.0004",
-                                 usb / "1-3/1-3.2/1-3.2:1.1/0003:1209:0001.0004/hidraw/hidraw3/device");
     write(usb / "1-4/serial", "A600XYZ\n");
     write(usb / "1-4/1-4:1.0/ttyUSB0/tty/ttyUSB0/dev", "188:0\n");
     fs::create_directories(root / "sys/class/tty");
@@ -40,17 +34,13 @@ TEST(DeviceNode, ReadyOnceUdevHasARecordOfIt)
     fs::create_directory_symlink(usb / "1-4/1-4:1.0/ttyUSB0", usb / "1-4/1-4:1.0/ttyUSB0/tty/ttyUSB0/device");
 
     // No udev running: nothing to wait for.
-    EXPECT_TRUE(DeviceNodeInitialized("/dev/hidraw3", sys, run));
+    EXPECT_TRUE(DeviceNodeInitialized("/dev/ttyUSB0", sys, run));
     write(root / "run/udev/control", "");
-    EXPECT_FALSE(DeviceNodeInitialized("/dev/hidraw3", sys, run));
     EXPECT_FALSE(DeviceNodeInitialized("/dev/ttyUSB0", sys, run));
-    write(root / "run/udev/data/c242:3", "");
-    EXPECT_TRUE(DeviceNodeInitialized("/dev/hidraw3", sys, run));
-    EXPECT_FALSE(DeviceNodeInitialized("/dev/ttyUSB0", sys, run));
+    write(root / "run/udev/data/c188:0", "");
+    EXPECT_TRUE(DeviceNodeInitialized("/dev/ttyUSB0", sys, run));
     EXPECT_TRUE(DeviceNodeInitialized("/dev/ttyS9", sys, run));  // unknown to sysfs
 
-    EXPECT_EQ(UsbPlaceOfNode("/dev/hidraw3", sys).location, "1-3.2");
-    EXPECT_EQ(UsbPlaceOfNode("/dev/hidraw3", sys).serial, "");
     EXPECT_EQ(UsbPlaceOfNode("/dev/ttyUSB0", sys).location, "1-4");
     EXPECT_EQ(UsbPlaceOfNode("/dev/ttyUSB0", sys).serial, "A600XYZ");
     EXPECT_EQ(UsbPlaceOfNode("/dev/ttyS9", sys).location, "");
