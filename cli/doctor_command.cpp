@@ -86,8 +86,8 @@ void AddDoctorVerb(CLI::App& tool)
                 failed = failed || c.status == CheckStatus::Fail;
                 array.push_back({{"check", JsonBytes(c.check)},
                                  {"status", CheckStatusName(c.status)},
-                                 {"detail", JsonBytes(c.detail)},
-                                 {"fix", JsonBytes(c.fix)}});
+                                 {"detail", JsonName(c.detail)},
+                                 {"fix", JsonName(c.fix)}});
                 char status[8];
                 std::snprintf(status, sizeof status, "%-4s", CheckStatusName(c.status));
                 text += std::string(status) + "  " + c.check + ": " + c.detail + (c.fix.empty() ? "" : ". " + c.fix) +

@@ -25,14 +25,15 @@ const char* kNames =
 const std::string kGetHelp = std::string(
     "Usage: tovask-cli get FILE NAME\n"
     "Prints one value of the template in FILE: a text field in escape notation\n"
-    "([CR], [LF], [TB], [[), a switch as Enable or Disable, an option as its\n"
-    "number (trackEnabled as 1,1,0).\n") + kNames;
+    "([CR], [LF], [TB], [[) with any other byte outside printable ASCII as [XX] in\n"
+    "hex ([02], [E9]), as set takes it back; a switch as Enable or Disable, an\n"
+    "option as its number (trackEnabled as 1,1,0).\n") + kNames;
 
 const std::string kSetHelp = std::string(
     "Usage: tovask-cli set FILE NAME=VALUE [NAME=VALUE ...]\n"
     "Changes the template in FILE and saves it as the editor does. Values are\n"
-    "checked as the editor checks them: texts in escape notation within the\n"
-    "field's limit, switches Enable, Disable, 1 or 0, trackEnabled as 1,1,0,\n"
+    "checked as the editor checks them: texts in escape notation, [XX] for any\n"
+    "other byte (hex), within the field's limit and without [FF], switches Enable, Disable, 1 or 0, trackEnabled as 1,1,0,\n"
     "the others 0 or 1, the serial indices -1 (no selection) or a position in\n"
     "their list, outputDelay 1 to 200. One refused value changes nothing.\n") + kNames;
 
@@ -45,7 +46,7 @@ const char* kFromJsonHelp =
 
 const char* kDiffHelp =
     "Usage: tovask-cli diff A B\n"
-    "Prints each value that differs (NAME: old -> new, texts in escape notation)\n"
+    "Prints each value that differs (NAME: old -> new, texts as get prints them)\n"
     "and a line for image bytes that differ without changing any value.\n"
     "Exit code 0 when the templates are equal, 1 when they differ, 2 on an error.\n";
 

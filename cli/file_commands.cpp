@@ -17,7 +17,8 @@ const char* kNewHelp =
 const char* kDumpHelp =
     "Usage: tovask-cli dump [--json] FILE\n"
     "Prints the template held in FILE: every format field with its text in escape\n"
-    "notation ([CR], [LF], [TB], [[), then the reader options.\n"
+    "notation ([CR], [LF], [TB], [[) and any other byte outside printable ASCII as\n"
+    "[XX] in hex ([02], [E9]), then the reader options.\n"
     "  --json   print one JSON object instead (the form that from-json reads)\n";
 
 template <std::size_t N>
@@ -41,7 +42,7 @@ std::string TemplateText(const TemplateRecord& r, const ConfigImage& image)
         if (info.kind == FieldKind::Data)
             o << "(card data)";
         else
-            o << '"' << Printable(f.text) << '"';
+            o << '"' << ShownText(UnescapeText(f.text)) << '"';
         o << '\n';
     }
     o << "Reader options:\n";

@@ -4,6 +4,8 @@
 #include <sstream>
 #include <vector>
 
+#include "model/system_text.h"
+
 namespace {
 
 constexpr int kMaxDepth = 64;
@@ -128,6 +130,8 @@ Json JsonBytes(const std::string& bytes)
     }
     return utf8;
 }
+
+Json JsonName(const std::string& name) { return Utf8OrEscaped(SystemTextToUtf8(name)); }
 
 bool SingleBytes(const std::string& utf8, std::string& bytes)
 {

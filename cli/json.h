@@ -24,5 +24,9 @@ std::string JsonText(const Json& value, int indent = 0);
 // byte is the code point of the same number, so bytes from 0x7F up print as
 // \u007f to \u00ff.
 Json JsonBytes(const std::string& bytes);
-// The reverse: false when the string holds a character beyond U+00FF.
+// A name as the system spells it (a file name, a device path, --port, a
+// message that holds them): UTF-8 as it is ("café.mtl"), bytes that are not
+// UTF-8 as "\xNN".
+Json JsonName(const std::string& name);
+// The reverse of JsonBytes: false when the string holds a character beyond U+00FF.
 bool SingleBytes(const std::string& utf8, std::string& bytes);

@@ -133,7 +133,7 @@ int RunPreview(const std::string& path, const std::optional<std::string>& tracks
     if (json) {
         Json o = {{"format", "tovask-preview-1"},
                   {"bytes", HexOf(out.bytes)},
-                  {"text", JsonBytes(EscapeText(bytes))},
+                  {"text", ShownText(bytes)},
                   {"beeps", BeepText(out)},
                   {"byteDelayMs", out.byteDelayMs}};
         if (out.oposNote)
@@ -153,7 +153,7 @@ int RunPreview(const std::string& path, const std::optional<std::string>& tracks
             return exitFailed;
     } else {
         std::ostringstream s;
-        s << "Sent:     " << Printable(EscapeText(bytes)) << '\n';
+        s << "Sent:     " << ShownText(bytes) << '\n';
         s << "MR Test:  " << shown << '\n';
         s << "Beeps:    " << BeepText(out) << '\n';
         s << "Pace:     one byte every " << out.byteDelayMs << " ms: " << out.bytes.size() << " bytes in "

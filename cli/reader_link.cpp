@@ -213,9 +213,9 @@ int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& 
         names.push_back(d.name);
     const Json result = {{"result", ResultName(code)},
                          {"exitCode", code},
-                         {"message", JsonBytes(message.empty() ? link.Sink().last : message)},
+                         {"message", JsonName(message.empty() ? link.Sink().last : message)},
                          {"differences", names},
-                         {"path", JsonBytes(link.Path())}};
+                         {"path", JsonName(link.Path())}};
     return PrintOut(JsonText(result) + "\n") ? code : exitFailed;
 }
 

@@ -18,8 +18,9 @@
 // The help lines of the link options that read and verify share.
 #define TOVASK_LINK_OPTIONS_HELP \
     "  --json        print one JSON object: result, exitCode, message, differences, path\n" \
-    "  --device D    USB: the reader with this path or location (see tovask-cli\n" \
-    "                devices); without it, several readers answering are refused\n" \
+    "  --device D    USB: the reader with this path, location or serial number\n" \
+    "                (see tovask-cli devices); without it, several readers\n" \
+    "                answering are refused\n" \
     "  --vid, --pid  the USB reader's identifiers (see tovask-cli devices)\n" \
     "  --simulate    use the built-in simulated reader\n" \
     "  --readers N   with --simulate on USB: N identical simulated readers\n" \
@@ -37,7 +38,7 @@ struct LinkOptions {
     std::optional<std::string> fault;
     UsbIdOptions ids;
     bool json = false;
-    std::string device;  // --device: a USB reader's path or location
+    std::string device;  // --device: a USB reader's path, location or serial number
     int readers = 1;     // --readers: identical simulated USB readers
 };
 void AddLinkOptions(CLI::App& verb, LinkOptions& o);

@@ -137,7 +137,8 @@ std::string TemplateToJson(const TemplateRecord& r, const ConfigImage& image)
         const FieldInfo& info = FieldInfoAt(k);
         const FormatField& f = r.formatFields[k];
         fields.push_back({{"index", k}, {"name", info.name}, {"kind", FieldKindName(info.kind)},
-                          {"text", JsonBytes(f.text)}, {"enabled", f.enabled}});
+                          {"text", info.kind == FieldKind::Switch ? f.text : ShownText(UnescapeText(f.text))},
+                          {"enabled", f.enabled}});
     }
     const Json j = {
         {"format", templateJsonFormat},

@@ -10,7 +10,7 @@ namespace {
 const char* kWriteHelp =
     "Usage: tovask-cli write FILE --port PORT [--verify] [--if-different] [--json]\n"
     "                        [--each [--count N] [--log FILE]]\n"
-    "                        [--device PATH|LOCATION] [--vid HEX --pid HEX]\n"
+    "                        [--device PATH|LOCATION|SERIAL] [--vid HEX --pid HEX]\n"
     "                        [--simulate [--fault=NAME] [--readers N]]\n"
     "Writes the template in FILE into the reader, with the editor's waits and messages.\n"
     "  --port PORT      USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
@@ -24,8 +24,9 @@ const char* kWriteHelp =
     "  --count N        end after N readers\n"
     "  --log FILE       append one JSON line per reader to FILE\n"
     "  --json           print one JSON object: result, exitCode, message, differences, path\n"
-    "  --device D       USB: the reader with this path or location (see tovask-cli\n"
-    "                   devices); without it, several readers answering are refused\n"
+    "  --device D       USB: the reader with this path, location or serial number\n"
+    "                   (see tovask-cli devices); without it, several readers\n"
+    "                   answering are refused\n"
     "  --vid, --pid     the USB reader's identifiers (see tovask-cli devices)\n"
     "  --simulate       use the built-in simulated reader\n"
     "  --readers N      with --simulate on USB: N identical simulated readers\n"
@@ -38,7 +39,7 @@ const char* kWriteHelp =
     "0 when no reader failed, 1 otherwise; the last line says how many of each.\n";
 
 const char* kReadHelp =
-    "Usage: tovask-cli read --port PORT -o FILE [--json] [--device PATH|LOCATION]\n"
+    "Usage: tovask-cli read --port PORT -o FILE [--json] [--device PATH|LOCATION|SERIAL]\n"
     "                       [--vid HEX --pid HEX] [--simulate [--fault=NAME] [--readers N]]\n"
     "Reads the reader's template and saves it to FILE.\n"
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"

@@ -11,6 +11,7 @@
 #include "cli/cli_io.h"
 #include "cli/json.h"
 #include "keyboard/host_layout.h"
+#include "model/template_record.h"
 #include "device/usb/usb_port.h"
 #include "device/link_set.h"
 #include "sim/simulated_reader.h"
@@ -25,18 +26,26 @@ const char* kDevicesHelp =
     "else the build's pair).\n"
     "LOCATION is where the device is plugged in: on Linux the USB bus-port chain\n"
     "such as 1-3.2, on Windows the device's location path (empty when unknown);\n"
-    "write, read and verify take a path or a location with --device.\n"
+    "SERIAL is the device's USB serial-number string (empty when it has none).\n"
+    "write, read and verify take a path, a location or a serial number with --device.\n"
     "  --json       print a JSON array of objects with the keys path, vendorId,\n"
     "               productId, version, manufacturer, product, openable, reader,\n"
-    "               location\n"
+    "               location, serial\n"
     "  --simulate   list the simulated reader's bus instead\n";
 
 const char* kUdevHelp =
-    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--fixed-layout NAME]\n"
-    "Prints the udev rules that let the logged-in user program the reader with these\n"
-    "identifiers (default as for devices). --fixed-layout us adds a rule that keeps\n"
-    "the reader's keyboard on the US layout on desktops that honour XKB_FIXED_LAYOUT\n"
-    "(see the README). Install them with:\n"
+    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--group NAME] [--fixed-layout NAME]\n"
+    "Prints the udev rules that let the person at the seat (uaccess) program the\n"
+    "reader with these identifiers (default as for devices): its configuration\n"
+    "interface only, never the interface that types the swipes.\n"
+    "  --group NAME         also give the group NAME the reader, from any session\n"
+    "                       (SSH, services): its members can read and change the\n"
+    "                       reader's settings, and read every byte of the PS/2\n"
+    "                       keyboard port (keys and swipes) once serio_raw is bound\n"
+    "  --fixed-layout NAME  add a rule that keeps the reader's keyboard on that\n"
+    "                       layout (us) on desktops that honour XKB_FIXED_LAYOUT\n"
+    "                       (see the README)\n"
+    "Install them with:\n"
     "  tovask-cli udev-rule --vid 0c2e --pid 0720 | sudo tee /etc/udev/rules.d/60-tovask-reader.rules\n"
     "  sudo udevadm control --reload && sudo udevadm trigger\n"
     "then unplug the reader and plug it in again.\n";
@@ -50,11 +59,12 @@ std::string Cell(std::string text, std::size_t width)
 void PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
 {
     const std::string wantedText = UsbIdText(wanted.vendorId) + ":" + UsbIdText(wanted.productId);
-    std::vector<std::vector<std::string>> rows{{"PATH", "LOCATION", "ID", "VERSION", "OPENABLE", "READER", "MANUFACTURER / PRODUCT"}};
+    std::vector<std::vector<std::string>> rows{
+        {"PATH", "LOCATION", "SERIAL", "ID", "VERSION", "OPENABLE", "READER", "MANUFACTURER / PRODUCT"}};
     for (const HidListing& l : list) {
         char version[8];
         std::snprintf(version, sizeof version, "%04x", l.versionNumber);
-        rows.push_back({l.path, l.location, UsbIdText(l.vendorId) + ":" + UsbIdText(l.productId), version,
+        rows.push_back({l.path, l.location, ShownText(l.serialNumber), UsbIdText(l.vendorId) + ":" + UsbIdText(l.productId), version,
                         l.openable ? "yes" : "no (" + l.whyNot + ")", l.reader ? "yes" : "",
                         l.manufacturer + " / " + l.product});
     }
@@ -68,7 +78,11 @@ void PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
             line += Cell(row[c], widths[c]) + "  ";
         std::cout << line << row.back() << '\n';
     }
-    const auto reader = std::find_if(list.begin(), list.end(), [](const HidListing& l) { return l.reader; });
+    // A composite reader's keyboard interface is not the user's: the reader
+    // is its interface that opens, where one does.
+    auto reader = std::find_if(list.begin(), list.end(), [](const HidListing& l) { return l.reader && l.openable; });
+    if (reader == list.end())
+        reader = std::find_if(list.begin(), list.end(), [](const HidListing& l) { return l.reader; });
     if (reader == list.end())
         std::cout << "\nNo HID interface is " << wantedText
                   << ", the reader Tovask looks for. Name yours with --vid and --pid.\n";
@@ -83,7 +97,7 @@ void PrintJson(const std::vector<HidListing>& list)
 {
     Json array = Json::array();
     for (const HidListing& l : list)
-        array.push_back({{"path", JsonBytes(l.path)},
+        array.push_back({{"path", JsonName(l.path)},
                          {"vendorId", UsbIdText(l.vendorId)},
                          {"productId", UsbIdText(l.productId)},
                          {"version", l.versionNumber},
@@ -91,7 +105,8 @@ void PrintJson(const std::vector<HidListing>& list)
                          {"product", JsonBytes(l.product)},
                          {"openable", l.openable},
                          {"reader", l.reader},
-                         {"location", JsonBytes(l.location)}});
+                         {"location", JsonName(l.location)},
+                         {"serial", JsonBytes(l.serialNumber)}});
     std::cout << JsonText(array) << '\n';
 }
 
@@ -146,14 +161,20 @@ void AddUdevRuleVerb(CLI::App& tool)
 {
     auto ids = std::make_shared<UsbIdOptions>();
     auto fixedLayout = std::make_shared<std::optional<std::string>>();
+    auto group = std::make_shared<std::optional<std::string>>();
     CLI::App* verb = AddVerb(tool,
-                             {"udev-rule", "udev-rule [--fixed-layout NAME]",
+                             {"udev-rule", "udev-rule [--group NAME]",
                               "print the udev rules that give the user the reader", kUdevHelp},
-                             [ids, fixedLayout] {
+                             [ids, fixedLayout, group] {
                                  UsbIds resolved;
                                  if (!ResolveUsbIds(*ids, resolved))
                                      return exitUsage;
-                                 std::string text = UdevRuleText(resolved);
+                                 if (*group && !IsUdevGroupName(**group)) {
+                                     std::cerr << "tovask-cli: --group: \"" << **group
+                                               << "\" is no group name (letters, digits, _ - .)\n";
+                                     return exitUsage;
+                                 }
+                                 std::string text = UdevRuleText(resolved, group->value_or(""));
                                  if (*fixedLayout) {
                                      std::string error;
                                      if (!OpenHostLayout(**fixedLayout, error)) {
@@ -166,4 +187,5 @@ void AddUdevRuleVerb(CLI::App& tool)
                              });
     AddUsbIdOptions(*verb, *ids);
     verb->add_option("--fixed-layout", *fixedLayout, "keep the reader's keyboard on this layout");
+    verb->add_option("--group", *group, "also give the members of this group the reader");
 }

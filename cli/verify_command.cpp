@@ -7,7 +7,7 @@
 namespace {
 
 const char* kVerifyHelp =
-    "Usage: tovask-cli verify FILE --port PORT [--json] [--device PATH|LOCATION]\n"
+    "Usage: tovask-cli verify FILE --port PORT [--json] [--device PATH|LOCATION|SERIAL]\n"
     "                         [--vid HEX --pid HEX] [--simulate [--fault=NAME] [--readers N]]\n"
     "Reads the reader's template and compares it with FILE, value by value as diff\n"
     "does (FILE's value first); nothing is written.\n"

@@ -18,6 +18,8 @@
 #include "cli/cli_io.h"
 #include "cli/json.h"
 #include "cli/reader_link.h"
+#include "device/com/com_port.h"
+#include "device/device_node.h"
 #include "device/trace.h"
 #include "device/usb/usb_port.h"
 #include "model/sha256.h"
@@ -93,10 +95,15 @@ std::string UtcNow()
     return text;
 }
 
-// A reader present: its path, and the USB serial-number string ("" if none).
+// A reader present: its path, the USB serial-number string ("" if none) and
+// where it is plugged in ("" where unknown).
 struct Present {
     std::string path;
     std::string serial;
+    std::string location;
+    // Which reader it is: its serial number at its place. A path can be
+    // given to the next reader as soon as this one is gone.
+    std::string Key() const { return serial + "@" + (location.empty() ? path : location); }
 };
 
 // Where readers come and go, and how the run notices.
@@ -128,37 +135,70 @@ public:
         return readers;
     }
 
-    // A reader present that is not in done, forgetting the readers of done
-    // that are gone; without one, waits (polls) for one to be connected.
-    // Empty path when the run was interrupted.
+    // A reader present that is not in done (by Key), forgetting the readers
+    // of done that are gone; without one, waits (polls) for one to be
+    // connected. Empty path when the run was interrupted.
     Present WaitForNew(std::set<std::string>& done, bool wait = true)
     {
         for (;;) {
             const std::vector<Present> readers = Readers();
             std::set<std::string> still;
             for (const Present& r : readers)
-                if (done.count(r.path))
-                    still.insert(r.path);
+                if (done.count(r.Key()))
+                    still.insert(r.Key());
             done.swap(still);
             for (const Present& r : readers)
-                if (!done.count(r.path))
+                if (!done.count(r.Key()))
                     return r;
             if (!wait || !Pause())
                 return {};
         }
     }
 
-    // Waits until path is gone: false when interrupted.
-    bool WaitForGone(const std::string& path)
+    // Waits until the reader of that Key is gone: false when interrupted.
+    bool WaitForGone(const std::string& key)
     {
         for (;;) {
             bool present = false;
             for (const Present& r : Readers())
-                present = present || r.path == path;
+                present = present || r.Key() == key;
             if (!present)
                 return true;
             if (!Pause())
                 return false;
+        }
+    }
+
+    // While the reader's nodes still refuse the user ("Permission denied":
+    // udev has not given them yet), tries again for up to deniedRetryMs. On
+    // USB any interface of the reader at its place will do: the one that
+    // types the swipes is never the user's.
+    void WaitWhileDenied(const Present& reader)
+    {
+        if (m_usb) {
+            IHidBackend& backend = m_link.Links().Usb()->Backend();
+            const UsbIds ids = m_link.Links().GetUsbIds();
+            OpenWhileDenied(
+                [&] {
+                    std::vector<HidInterfaceInfo> list;
+                    std::string why = "not listed";
+                    backend.Enumerate(list);
+                    for (const HidInterfaceInfo& i : list)
+                        if (i.vendorId == ids.vendorId && i.productId == ids.productId
+                            && (reader.location.empty() ? i.path == reader.path : i.location == reader.location)) {
+                            if (backend.Open(i.path, &why))
+                                return std::string();
+                        }
+                    return why;
+                },
+                DefaultSleeper());
+        } else if (!m_devicePath.empty() && !m_link.Simulated()) {
+            OpenWhileDenied(
+                [&] {
+                    const std::unique_ptr<ISerialBackend> port = CreateDefaultSerialBackend();
+                    return port->Open(reader.path) ? std::string() : port->ErrorText();
+                },
+                DefaultSleeper());
         }
     }
 
@@ -169,20 +209,59 @@ public:
 private:
     std::vector<Present> Look()
     {
+        std::vector<Present> readers = ListReady();
+        // A reader gone is forgotten: plugged in again, it waits for udev again.
+        for (auto it = m_unreadySince.begin(); it != m_unreadySince.end();)
+            it = m_seen.count(it->first) ? std::next(it) : m_unreadySince.erase(it);
+        m_seen.clear();
+        return readers;
+    }
+
+    std::vector<Present> ListReady()
+    {
         std::vector<Present> readers;
         if (m_usb) {
             // One that cannot be opened is tried all the same, so that its failure is shown.
             std::vector<HidListing> list;
             if (ListReaders(m_link.Links().Usb()->Backend(), m_link.Links().GetUsbIds(), list))
-                for (const HidListing& l : list)
-                    if (m_only.empty() || m_only == l.path || m_only == l.location)
-                        readers.push_back({l.path, l.serialNumber});
+                for (const HidListing& l : list) {
+                    const Present reader{l.path, l.serialNumber, l.location};
+                    if ((m_only.empty() || m_only == l.path || m_only == l.location || m_only == l.serialNumber)
+                        && Ready(reader, l.ready))
+                        readers.push_back(reader);
+                }
+        } else if (!m_devicePath.empty() && m_link.Simulated()) {
+            if (m_simPlugged)
+                readers.push_back({m_devicePath, "", ""});
         } else if (!m_devicePath.empty()) {
             std::error_code ec;
-            if (m_link.Simulated() ? m_simPlugged : std::filesystem::exists(m_devicePath, ec))
-                readers.push_back({m_devicePath, ""});
+            if (std::filesystem::exists(m_devicePath, ec)) {
+                const UsbPlace place = UsbPlaceOfNode(m_devicePath);
+                const Present reader{m_devicePath, place.serial, place.location};
+                if (Ready(reader, DeviceNodeInitialized(m_devicePath)))
+                    readers.push_back(reader);
+            }
         }
         return readers;
+    }
+
+    // A reader listed before udev has finished with its node is left for a
+    // later look, for up to deniedRetryMs; then it is tried all the same, so
+    // that its failure is shown.
+    bool Ready(const Present& reader, bool ready)
+    {
+        m_seen.insert(reader.Key());
+        const auto now = std::chrono::steady_clock::now();
+        if (ready) {
+            m_unreadySince.erase(reader.Key());
+            return true;
+        }
+        const auto since = m_unreadySince.emplace(reader.Key(), now).first->second;
+        if (now - since < std::chrono::milliseconds(deniedRetryMs)) {
+            Trace("each: " + reader.path + ": listed, but udev has not finished with it yet");
+            return false;
+        }
+        return true;
     }
 
     bool Pause()
@@ -228,6 +307,10 @@ private:
                 char serial[16];
                 std::snprintf(serial, sizeof serial, "SIM-%04d", ++m_simSerial);
                 i.serialNumber = std::wstring(serial, serial + std::strlen(serial));
+                // As a system shows a device just plugged in: listed before
+                // udev has finished with it, then refusing the first open.
+                i.unreadyListings = 1;
+                i.deniedOpens = 1;
             }
             break;
         }
@@ -242,6 +325,8 @@ private:
     int m_simPending = -1;  // 1 plug, 0 unplug, -1 nothing to do
     std::string m_simPath;  // the reader to take away
     double m_lastLookMs = 0;
+    std::map<std::string, std::chrono::steady_clock::time_point> m_unreadySince;  // by Key
+    std::set<std::string> m_seen;  // by Key, in the look at hand
     int m_simSerial = 100;
     std::chrono::steady_clock::time_point m_simDue;
 };
@@ -318,16 +403,19 @@ int WriteEach(const WriteOptions& o)
     std::set<std::string> done;  // readers programmed and not yet taken away
     std::map<std::string, int> serials;  // USB serial number: the reader that had it first
     for (int n = 1; o.count == 0 || n <= o.count; ++n) {
-        Present reader = arrivals.Fixed() ? Present{link.Path(), ""} : arrivals.WaitForNew(done);
+        Present reader = arrivals.Fixed() ? Present{link.Path(), "", ""} : arrivals.WaitForNew(done);
         if (g_interrupted)
             break;
         const auto seen = std::chrono::steady_clock::now();
         const long long waitedBefore = counting.waited;
         InterruptGuard::Hold(true);
-        // Each reader by its own path: readers already connected are
-        // programmed one after another.
+        // Each reader by its own place, all of its interfaces (a composite
+        // reader answers on another than the first): readers already
+        // connected are programmed one after another.
         if (arrivals.Usb())
-            link.ChooseDevice(reader.path);
+            link.ChooseDevice(reader.location.empty() ? reader.path : reader.location);
+        if (!arrivals.Fixed())
+            arrivals.WaitWhileDenied(reader);
         Result r;
         if (const int code = arrivals.Fixed() ? exitOk : link.Restart(); code != exitOk)
             r = {"failed", link.Sink().last, {}};
@@ -346,8 +434,10 @@ int WriteEach(const WriteOptions& o)
         }
         if (reader.path.empty())
             reader.path = link.Path();
+        // The interface written (a composite reader's is not the first listed).
+        const std::string path = arrivals.Usb() && !link.Path().empty() ? link.Path() : reader.path;
         (r.result == "failed" ? failed : r.result == "skipped" ? skipped : written) += 1;
-        std::string line = "reader " + std::to_string(n) + " " + (reader.path.empty() ? o.link.port : reader.path) +
+        std::string line = "reader " + std::to_string(n) + " " + (path.empty() ? o.link.port : path) +
                            ": " + r.message;
         for (const Difference& d : r.differences)
             line += "\n" + d.line;
@@ -360,10 +450,11 @@ int WriteEach(const WriteOptions& o)
             for (const Difference& d : r.differences)
                 names.push_back(d.name);
             const Json entry = {{"time", UtcNow()},          {"n", n},
-                                {"port", o.link.port},       {"path", JsonBytes(reader.path)},
-                                {"serial", JsonBytes(reader.serial)}, {"file", JsonBytes(o.file)},
+                                {"port", JsonName(o.link.port)}, {"path", JsonName(path)},
+                                {"location", JsonName(reader.location)},
+                                {"serial", JsonBytes(reader.serial)}, {"file", JsonName(o.file)},
                                 {"template", digest},        {"result", r.result},
-                                {"message", JsonBytes(r.message)}, {"differences", names}};
+                                {"message", JsonName(r.message)}, {"differences", names}};
             log << entry.dump(-1, ' ', true) << std::endl;
         }
         if ((o.count != 0 && n >= o.count) || g_interrupted)
@@ -375,12 +466,12 @@ int WriteEach(const WriteOptions& o)
                 break;
             continue;
         }
-        done.insert(reader.path);
+        done.insert(reader.Key());
         if (!arrivals.WaitForNew(done, false).path.empty())
             continue;  // another reader was connected already
         Say("Remove the reader.");
         arrivals.AfterRemovePrompt(reader.path);
-        if (!arrivals.WaitForGone(reader.path))
+        if (!arrivals.WaitForGone(reader.Key()))
             break;
         Say("Connect the next reader.");
         arrivals.AfterConnectPrompt();

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -47,25 +47,21 @@ const SystemRoots* SystemCheckupRoots()
 
 std::vector<UdevRuleLine> ReadUdevRules(const SystemRoots& roots)
 {
-    std::vector<UdevRuleLine> lines;
-    std::set<std::string> seen;
+    // File name -> the folder it is read from: the first folder that has it.
+    std::map<std::string, std::string> files;
     for (const std::string& folder : roots.ruleFolders) {
         std::error_code ec;
-        std::vector<fs::path> files;
         for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec))
             if (entry.path().extension() == ".rules")
-                files.push_back(entry.path());
-        std::sort(files.begin(), files.end());
-        for (const fs::path& file : files) {
-            const std::string name = file.filename().string();
-            if (!seen.insert(name).second)
-                continue;
-            std::ifstream in(file);
-            for (std::string text; std::getline(in, text);) {
-                const std::size_t start = text.find_first_not_of(" \t");
-                if (start != std::string::npos && text[start] != '#')
-                    lines.push_back({name, text});
-            }
+                files.emplace(entry.path().filename().string(), folder);
+    }
+    std::vector<UdevRuleLine> lines;
+    for (const auto& [name, folder] : files) {
+        std::ifstream in(fs::path(folder) / name);  // a link to /dev/null reads as empty: the file is masked
+        for (std::string text; std::getline(in, text);) {
+            const std::size_t start = text.find_first_not_of(" \t");
+            if (start != std::string::npos && text[start] != '#')
+                lines.push_back({name, text, folder});
         }
     }
     return lines;

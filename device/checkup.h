@@ -26,8 +26,8 @@ struct SystemRoots {
     std::string proc = "/proc";
     std::string sys = "/sys";
     std::string dev = "/dev";
-    std::vector<std::string> ruleFolders = {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d",
-                                            "/lib/udev/rules.d"};
+    std::vector<std::string> ruleFolders = {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d",
+                                            "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
     // The same places under root (a made-up system in a folder).
     static SystemRoots Under(const std::string& root);
 };
@@ -41,8 +41,11 @@ std::string LowerAscii(std::string text);
 struct UdevRuleLine {
     std::string file;  // its file name: "60-tovask-reader.rules"
     std::string text;
+    std::string folder;  // the folder the file was read from
 };
-// Every rule line of the *.rules files, each file name once.
+// Every rule line of the *.rules files, each file name once (the earliest
+// folder's file, which hides the others), in udev's order: by file name as
+// text, whatever the folder.
 std::vector<UdevRuleLine> ReadUdevRules(const SystemRoots& roots);
 
 // The command names (/proc/PID/comm) of the running processes, with their ids.

@@ -8,13 +8,13 @@
 
 namespace {
 
-// How diff shows a value: texts quoted, with bytes a terminal cannot show as <XX>.
+// How diff shows a value: texts (already in their printed form) quoted.
 std::string Shown(const std::string& name, const std::string& value)
 {
     const int k = FieldIndexOf(name);
     if (k < 0 || FieldInfoAt(k).kind == FieldKind::Switch)
         return value;
-    return '"' + Printable(value) + '"';
+    return '"' + value + '"';
 }
 
 std::string Hex2(unsigned v)
@@ -44,21 +44,6 @@ std::string ImageOnlyDifferences(const ConfigImage& a, const TemplateRecord& ra,
 }
 
 }  // namespace
-
-std::string Printable(const std::string& bytes)
-{
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "<%02X>", c);
-            out += buf;
-        }
-    }
-    return out;
-}
 
 std::vector<Difference> Differences(const ConfigImage& a, const ConfigImage& b)
 {

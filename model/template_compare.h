@@ -8,11 +8,8 @@
 
 struct Difference {
     std::string name;  // the value's name, or "image" for bytes no value explains
-    std::string line;  // "T2Suffix: \"[CR]\" -> \"\"", with a's value first
+    std::string line;  // "T2Suffix: \"[CR][02]\" -> \"\"", with a's value first; texts as ShownText
 };
-
-// Bytes outside printable ASCII as <XX>, so a terminal shows every byte.
-std::string Printable(const std::string& bytes);
 
 // Every value that differs between a and b, in the order of the names, and
 // a last "image" line for bytes that differ without changing any value. The

@@ -86,6 +86,27 @@ std::optional<int> DelayByte(std::string_view text)
     return v <= 255 ? std::optional<int>(v) : std::nullopt;
 }
 
+// Why a text in the printed form cannot be stored in a field of maxBytes
+// bytes; empty when it can, with its bytes in bytes.
+std::string TextRefusal(std::string_view text, int maxBytes, std::string& bytes)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '[')
+            continue;
+        const std::size_t length = text.substr(i + 1, 1) == "[" ? 2 : 4;
+        if (!ReadShownText(text.substr(i, length)) || i + length > text.size())
+            return "\"" + std::string(text.substr(i, length)) + "\" at character " + std::to_string(i + 1) +
+                   " is none of [CR], [LF], [TB], [[ or [XX] with two hex digits";
+        i += length - 1;
+    }
+    bytes = *ReadShownText(text);
+    if (bytes.find('\xFF') != std::string::npos)
+        return "byte [FF] cannot be stored: the reader takes it for a free byte";
+    if (static_cast<int>(bytes.size()) > maxBytes)
+        return std::to_string(bytes.size()) + " bytes; the field holds at most " + std::to_string(maxBytes);
+    return {};
+}
+
 bool SetField(TemplateRecord& r, int k, std::string_view value, std::string& message)
 {
     const FieldInfo& info = FieldInfoAt(k);
@@ -107,15 +128,18 @@ bool SetField(TemplateRecord& r, int k, std::string_view value, std::string& mes
         }
         return true;
     case FieldKind::Text:
-    case FieldKind::Terminator:
-        if (!IsEscapedTextValid(value, info.maxBytes)) {
-            message = info.kind == FieldKind::Terminator ? valueMessage::terminator
-                      : (k == 0 || k == formatFieldCount - 1) ? valueMessage::cardText
-                                                              : valueMessage::trackText;
+    case FieldKind::Terminator: {
+        std::string bytes;
+        if (const std::string why = TextRefusal(value, info.maxBytes, bytes); !why.empty()) {
+            message = std::string(info.kind == FieldKind::Terminator        ? valueMessage::terminator
+                                  : (k == 0 || k == formatFieldCount - 1) ? valueMessage::cardText
+                                                                          : valueMessage::trackText) +
+                      " (" + why + ")";
             return false;
         }
-        f.text = value;
+        f.text = EscapeText(bytes);
         return true;
+    }
     }
     return false;
 }
@@ -196,8 +220,12 @@ int FieldIndexOf(std::string_view name)
 
 std::optional<std::string> GetTemplateValue(const TemplateRecord& r, std::string_view name)
 {
-    if (const int k = FieldIndexOf(name); k >= 0)
-        return FieldInfoAt(k).kind == FieldKind::Data ? std::string() : r.formatFields[k].text;
+    if (const int k = FieldIndexOf(name); k >= 0) {
+        const FieldKind kind = FieldInfoAt(k).kind;
+        if (kind == FieldKind::Data)
+            return std::string();
+        return kind == FieldKind::Switch ? r.formatFields[k].text : ShownText(UnescapeText(r.formatFields[k].text));
+    }
     const int o = OptionIndexOf(name);
     if (o < 0)
         return std::nullopt;

@@ -31,13 +31,15 @@ const std::vector<std::string>& TemplateValueNames();
 // Index of the format field of that name, or -1.
 int FieldIndexOf(std::string_view name);
 
-// The value as text: a text field or terminator in escape notation, a switch
-// "Enable" or "Disable", a data field empty, an option as its number
-// (trackEnabled as "1,1,0"). Nothing for an unknown name.
+// The value as text: a text field or terminator in its printed form
+// (ShownText: escape notation, "[XX]" for any other byte outside printable
+// ASCII), a switch "Enable" or "Disable", a data field empty, an option as its
+// number (trackEnabled as "1,1,0"). Nothing for an unknown name.
 std::optional<std::string> GetTemplateValue(const TemplateRecord& record, std::string_view name);
 
-// Checks value and stores it under name. Texts take escape notation within
-// the field's limit; switches "Enable", "Disable", "1" or "0"; the serial
+// Checks value and stores it under name. Texts take the printed form
+// (ReadShownText; plain escape notation is part of it) within the field's
+// limit and without byte 0xFF, which the image keeps for a free byte; switches "Enable", "Disable", "1" or "0"; the serial
 // indices -1 (no selection) or a position in their list; the output delay as
 // the panel takes it. On refusal returns false with the reason in message
 // (the editor's own message where it has one) and leaves the record alone.

@@ -94,11 +94,13 @@ bool SimUsbReader::Enumerate(std::vector<HidInterfaceInfo>& out)
     out.clear();
     if (enumerateFails)
         return false;
-    for (const SimHidInterface& i : interfaces)
-        if (i.present && !(i.isReader && unplugged))
+    for (SimHidInterface& i : interfaces)
+        if (i.present && !(i.isReader && unplugged)) {
             out.push_back({i.path, i.listedWithoutIds ? std::uint16_t{0} : i.vendorId,
                            i.listedWithoutIds ? std::uint16_t{0} : i.productId, i.versionNumber, i.manufacturer,
-                           i.product, i.serialNumber, i.location});
+                           i.product, i.serialNumber, i.location, i.unreadyListings == 0});
+            i.unreadyListings -= i.unreadyListings > 0 ? 1 : 0;
+        }
     return true;
 }
 
@@ -118,12 +120,12 @@ bool SimUsbReader::CountReport(int& number)
 
 std::unique_ptr<IHidDevice> SimUsbReader::Open(const std::string& path, std::string* why)
 {
-    for (const SimHidInterface& i : interfaces) {
+    for (SimHidInterface& i : interfaces) {
         if (i.path != path)
             continue;
         if (!i.present || (i.isReader && unplugged))
             break;
-        if (!i.openable) {
+        if (!i.openable || (i.deniedOpens > 0 && i.deniedOpens--)) {
             if (why)
                 *why = "Permission denied";
             return nullptr;

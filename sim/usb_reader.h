@@ -28,6 +28,10 @@ struct SimHidInterface {
     std::string location{};
     // Plugged in: listed and openable.
     bool present = true;
+    // Just plugged in: listed as not ready (udev has not finished with it)
+    // this many times, and refused with "Permission denied" this many opens.
+    int unreadyListings = 0;
+    int deniedOpens = 0;
 };
 
 // A desktop's other HID interfaces as the system lists them: a keyboard

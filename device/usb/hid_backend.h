@@ -24,6 +24,9 @@ struct HidInterfaceInfo {
     // Where the device is plugged in: on Linux the USB bus-port chain such
     // as "1-3.2", on Windows the device's location path; "" when unknown.
     std::string location{};
+    // udev has finished with the node (its permissions are set); a device
+    // just plugged in may be listed before (Linux).
+    bool ready = true;
 };
 
 struct HidAttributes {

@@ -3,6 +3,8 @@
 
 #include <hidapi.h>
 
+#include "device/device_node.h"
+
 namespace {
 
 constexpr std::size_t stringCapacity = 128;  // UTF-16 units: 256 bytes
@@ -83,7 +85,8 @@ public:
             out.push_back({path, it->vendor_id, it->product_id, it->release_number,
                            it->manufacturer_string ? it->manufacturer_string : L"",
                            it->product_string ? it->product_string : L"",
-                           it->serial_number ? it->serial_number : L"", HidrawLocation(path)});
+                           it->serial_number ? it->serial_number : L"", HidrawLocation(path),
+                           DeviceNodeInitialized(path)});
         }
         hid_free_enumeration(list);
         return true;

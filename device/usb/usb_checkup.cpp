@@ -1,25 +1,16 @@
 #include "device/usb/usb_checkup.h"
 
-#include <cctype>
+#include <algorithm>
 
 #include "device/usb/usb_port.h"
 
 namespace {
 
-// The number a rule file's name begins with; 99 without one (such a name
-// sorts after every numbered one).
-int RuleFileNumber(const std::string& name)
-{
-    int number = 0;
-    std::size_t i = 0;
-    for (; i < name.size() && i < 4 && std::isdigit(static_cast<unsigned char>(name[i])); ++i)
-        number = number * 10 + (name[i] - '0');
-    return i == 0 ? 99 : number;
-}
-
-// udev applies uaccess tags in 73-seat-late.rules: a rule that adds the tag
-// in a file sorted after it comes too late.
-constexpr int uaccessLimit = 73;
+// udev reads the rule files of all its folders as one list ordered by name as
+// text ("100-x.rules" before "73-seat-late.rules", "8-x.rules" after it) and
+// applies the uaccess tag in this one: a tag added by a file after it comes too
+// late.
+constexpr const char* seatLateRules = "73-seat-late.rules";
 
 CheckResult CheckUdevRule(UsbIds ids, const SystemRoots& roots, bool opens)
 {
@@ -28,21 +19,40 @@ CheckResult CheckUdevRule(UsbIds ids, const SystemRoots& roots, bool opens)
     const std::string pair = UsbIdText(ids.vendorId) + ":" + UsbIdText(ids.productId);
     const CheckStatus trouble = opens ? CheckStatus::Warn : CheckStatus::Fail;
     const std::string install = "Install the rule (tovask-cli udev-rule --help), then unplug the reader and plug it in again.";
-    const UdevRuleLine* late = nullptr;
-    const std::vector<UdevRuleLine> rules = ReadUdevRules(roots);
-    for (const UdevRuleLine& line : rules) {
+    // Per file, in udev's order: whether a line names the pair, whether the
+    // file relies on uaccess (the tag may be given on a line of its own).
+    struct File {
+        std::string name, folder;
+        bool names = false, uaccess = false;
+    };
+    std::vector<File> files;
+    for (const UdevRuleLine& line : ReadUdevRules(roots)) {
+        if (files.empty() || files.back().name != line.file)
+            files.push_back({line.file, line.folder});
         const std::string text = LowerAscii(line.text);
-        if (text.find("idvendor}==" + vid) == std::string::npos || text.find("idproduct}==" + pid) == std::string::npos)
+        files.back().names |= text.find("idvendor}==" + vid) != std::string::npos &&
+                              text.find("idproduct}==" + pid) != std::string::npos;
+        files.back().uaccess |= text.find("uaccess") != std::string::npos;
+    }
+    const File* late = nullptr;
+    for (const File& f : files) {
+        if (!f.names)
             continue;
-        if (text.find("uaccess") == std::string::npos || RuleFileNumber(line.file) < uaccessLimit)
-            return {"udev rule", CheckStatus::Ok, line.file + " names " + pair, ""};
-        late = &line;
+        const std::string where = f.name + " in " + f.folder;
+        if (!f.uaccess)
+            return {"udev rule", CheckStatus::Ok, where + " names " + pair, ""};
+        if (f.name < seatLateRules)
+            return {"udev rule", CheckStatus::Ok, where + " names " + pair + " and comes before " + seatLateRules, ""};
+        if (!late)
+            late = &f;
     }
     if (late)
         return {"udev rule", trouble,
-                late->file + " gives " + pair + " to the logged-in user (uaccess), but udev applies that tag in "
-                    "73-seat-late.rules, before this file",
-                "Rename it to a number below 73, such as 60-tovask-reader.rules."};
+                late->name + " in " + late->folder + " gives " + pair +
+                    " to the logged-in user (uaccess), but udev orders rule files by name as text and applies that "
+                    "tag in " + seatLateRules + ", before this file",
+                "Rename it to a name that sorts before " + std::string(seatLateRules) +
+                    ", such as 60-tovask-reader.rules."};
     std::string folders;
     for (const std::string& folder : roots.ruleFolders)
         folders += (folders.empty() ? "" : ", ") + folder;
@@ -61,10 +71,21 @@ std::vector<CheckResult> CheckUsbReader(IHidBackend& backend, UsbIds ids, const 
                        "Check that the HID library is installed and that USB works on this computer."});
         return out;
     }
+    // One reader per place: a composite reader lists its identifiers on each
+    // of its interfaces at one location, and the one that opens stands for
+    // it (the rule keeps its keyboard interface from the user).
     std::vector<const HidListing*> readers;
-    for (const HidListing& l : list)
-        if (l.reader)
+    for (const HidListing& l : list) {
+        if (!l.reader)
+            continue;
+        const auto same = std::find_if(readers.begin(), readers.end(), [&](const HidListing* r) {
+            return !l.location.empty() && r->location == l.location;
+        });
+        if (same == readers.end())
             readers.push_back(&l);
+        else if (!(*same)->openable && l.openable)
+            *same = &l;
+    }
     if (readers.empty()) {
         out.push_back({"USB reader present", CheckStatus::Fail, "no HID interface is " + pair,
                        "Connect the reader, or name its identifiers with --vid and --pid (tovask-cli devices lists "

@@ -9,5 +9,6 @@
 
 // An interface with the identifiers is present; it really opens; and, with
 // roots (Linux), a udev rule in the rule folders gives the user the
-// reader, numbered below 73 when it relies on uaccess.
+// reader, in a file udev reads before 73-seat-late.rules when it relies on
+// uaccess.
 std::vector<CheckResult> CheckUsbReader(IHidBackend& backend, UsbIds ids, const SystemRoots* roots);

@@ -64,7 +64,17 @@ std::optional<std::string> EnvironmentText(const char* name)
     return std::string(text);
 }
 
-std::string UdevRuleText(UsbIds ids)
+bool IsUdevGroupName(std::string_view name)
+{
+    if (name.empty() || name.size() > 32 || name[0] == '-' || name[0] == '.')
+        return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '.')
+            return false;
+    return true;
+}
+
+std::string UdevRuleText(UsbIds ids, const std::string& group)
 {
     std::string text = udevRuleTemplate;
     for (const auto& [mark, value] : {std::pair{std::string("@VID@"), UsbIdText(ids.vendorId)},
@@ -72,6 +82,13 @@ std::string UdevRuleText(UsbIds ids)
         for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size()))
             text.replace(at, mark.size(), value);
     }
+    if (!group.empty())
+        text += "\n# Members of " + group + " may program the reader too, from any session (SSH,\n"
+                "# services): they can read and change its settings, among them what it types\n"
+                "# around each card. With the PS/2 line they read every byte on the keyboard\n"
+                "# port: the keyboard's keys and each card swiped.\n"
+                "KERNEL==\"hidraw*\", ENV{TOVASK_MR}==\"config\", MODE=\"0660\", GROUP=\"" + group + "\"\n"
+                "KERNEL==\"serio_raw[0-9]*\", SUBSYSTEM==\"misc\", MODE=\"0660\", GROUP=\"" + group + "\"\n";
     return text;
 }
 

@@ -36,9 +36,14 @@ bool PickUsbId(std::initializer_list<UsbIdSource> sources, std::uint16_t fallbac
 // The variable's text when it is set and not empty.
 std::optional<std::string> EnvironmentText(const char* name);
 
-// The udev rules for this reader's hidraw node (and the raw keyboard-port
-// device), as installed for the build's pair.
-std::string UdevRuleText(UsbIds ids);
+// The udev rules for this reader's configuration interface (and the raw
+// keyboard-port device), as installed for the build's pair: the person at the
+// seat only. With a group, its members are given the same nodes from any
+// session.
+std::string UdevRuleText(UsbIds ids, const std::string& group = {});
+// A name udev can take as GROUP: letters, digits, '_', '-' and '.', not
+// starting with '-' or '.', at most 32 characters.
+bool IsUdevGroupName(std::string_view name);
 // A udev rule that keeps this reader's keyboard on one layout ("us",
 // "de(nodeadkeys)") whatever the desktop's, through the input device's
 // XKB_FIXED_LAYOUT and XKB_FIXED_VARIANT properties.

@@ -1,6 +1,7 @@
 #include "device/usb/usb_port.h"
 
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "device/trace.h"
@@ -27,6 +28,7 @@ HidListing ListingOf(const HidInterfaceInfo& info)
     item.product = Narrow(info.product);
     item.serialNumber = Narrow(info.serialNumber);
     item.location = info.location;
+    item.ready = info.ready;
     return item;
 }
 
@@ -82,13 +84,17 @@ bool ListReaders(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& o
     std::vector<HidInterfaceInfo> interfaces;
     if (!backend.Enumerate(interfaces))
         return false;
-    std::set<std::string> places;
-    for (const HidInterfaceInfo& info : interfaces)
-        if (info.vendorId == wanted.vendorId && info.productId == wanted.productId
-            && places.insert(PlaceOf(info)).second) {
+    std::map<std::string, std::size_t> places;  // place -> its entry in out
+    for (const HidInterfaceInfo& info : interfaces) {
+        if (info.vendorId != wanted.vendorId || info.productId != wanted.productId)
+            continue;
+        const auto [at, fresh] = places.emplace(PlaceOf(info), out.size());
+        if (fresh) {
             out.push_back(ListingOf(info));
             out.back().reader = true;
         }
+        out[at->second].ready = out[at->second].ready && info.ready;  // every interface of it
+    }
     return true;
 }
 
@@ -115,7 +121,8 @@ bool CUSBport::FindDevice()
     for (const HidInterfaceInfo& info : interfaces) {
         if (!seen.insert(info.path).second)
             continue;
-        if (!chosenDevice.empty() && info.path != chosenDevice && info.location != chosenDevice) {
+        if (!chosenDevice.empty() && info.path != chosenDevice && info.location != chosenDevice
+            && (info.serialNumber.empty() || Narrow(info.serialNumber) != chosenDevice)) {
             if (TraceOn())
                 Trace("USB: " + info.path + ": skipped, not the device chosen (" + chosenDevice + ")");
             continue;

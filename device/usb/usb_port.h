@@ -25,6 +25,7 @@ struct HidListing {
     std::string product;
     std::string serialNumber;  // as the system's list shows it, narrowed
     std::string location;      // see HidInterfaceInfo
+    bool ready = true;         // see HidInterfaceInfo
     bool openable = false;
     std::string whyNot;  // the system's reason when it could not be opened
     bool reader = false;  // its identifiers are the wanted ones
@@ -37,8 +38,8 @@ bool ListHidInterfaces(IHidBackend& backend, UsbIds wanted, std::vector<HidListi
 
 // The interfaces the system lists with the wanted identifiers, without
 // opening any (so it can be asked every poll interval): one per location,
-// as a composite reader answers on several interfaces at one. False when
-// the system could not list them.
+// as a composite reader answers on several interfaces at one, ready when
+// all of them are. False when the system could not list them.
 bool ListReaders(IHidBackend& backend, UsbIds wanted, std::vector<HidListing>& out);
 
 class CUSBport {
@@ -85,8 +86,8 @@ public:
 
     std::uint16_t wantedVendorId = 0;
     std::uint16_t wantedProductId = 0;
-    // Which reader the search may take: "" any, else a path or a location
-    // (tovask-cli --device).
+    // Which reader the search may take: "" any, else a path, a location or a
+    // USB serial number (tovask-cli --device).
     std::string chosenDevice;
     // Refuse to choose among several readers instead of taking the first
     // found (the editor takes the first; the tool refuses).

@@ -51,11 +51,16 @@ TEST_F(CliEditTest, SetRefusesEachBadValueAndLeavesTheFile)
         const char* message;
     };
     const Case cases[] = {
-        {"CardPrefix=ABCDE", "CardPrefix: card prefix/suffix error!"},
-        {"CardSuffix=[X", "CardSuffix: card prefix/suffix error!"},
-        {"T2Prefix=[CR][LF]1234567", "T2Prefix: track prefix/suffix error!"},
-        {"T3Suffix=[cr]", "T3Suffix: track prefix/suffix error!"},
-        {"T1Terminator=[CR][LF]", "T1Terminator: field terminator error!"},
+        {"CardPrefix=ABCDE", "CardPrefix: card prefix/suffix error! (5 bytes; the field holds at most 4)"},
+        {"CardSuffix=[X", "CardSuffix: card prefix/suffix error! (\"[X\" at character 1 is none of [CR], [LF], [TB], "
+                          "[[ or [XX] with two hex digits)"},
+        {"T2Prefix=[CR][LF]1234567", "T2Prefix: track prefix/suffix error! (9 bytes; the field holds at most 8)"},
+        {"T3Suffix=A[cr]", "T3Suffix: track prefix/suffix error! (\"[cr]\" at character 2 is none of [CR], [LF], [TB], "
+                           "[[ or [XX] with two hex digits)"},
+        {"T1Terminator=[CR][LF]", "T1Terminator: field terminator error! (2 bytes; the field holds at most 1)"},
+        // 0xFF marks a free byte in the image: stored, it would be lost.
+        {"T1Suffix=A[FF]", "T1Suffix: track prefix/suffix error! (byte [FF] cannot be stored: the reader takes it for "
+                           "a free byte)"},
         {"outputDelay=0", "outputDelay: Enter an integer between 1 and 200."},
         {"outputDelay=201", "outputDelay: Enter an integer between 1 and 200."},
         {"outputDelay=256", "outputDelay: Enter an integer between 0 and 255."},
@@ -114,6 +119,54 @@ TEST_F(CliEditTest, SetChangesValuesInPlaceAndGetPrintsThem)
         EXPECT_EQ(r.out, std::string(value) + "\n") << name;
     }
     EXPECT_EQ(Cli("get " + Q(Path("t.mtl")) + " Bogus").code, 2);
+}
+
+// Every printed form shows a text's bytes one way (escape notation, [XX] for
+// any other byte outside printable ASCII) and set takes it back: a control
+// byte never looks like the characters "<02>", and no raw control byte reaches
+// the terminal.
+TEST_F(CliEditTest, TextsPrintInOneFormThatSetTakesBack)
+{
+    ASSERT_EQ(Cli("new " + Q(Path("t.mtl"))).code, 0);
+    const std::pair<const char*, const char*> values[] = {
+        {"CardPrefix", "<02>"}, {"CardSuffix", "[02]"}, {"T1Prefix", "caf[e9][CR]"}, {"T2Suffix", "[[02][1B]"},
+        {"T3Terminator", "[7F]"},
+    };
+    std::string args;
+    for (const auto& [name, value] : values)
+        args += " " + Q(std::string(name) + "=" + value);
+    ASSERT_EQ(Cli("set " + Q(Path("t.mtl")) + args).code, 0);
+    const std::string bytes = Read(Path("t.mtl"));
+    EXPECT_EQ(bytes.substr(0, 5), "caf\xE9\x0D");
+    EXPECT_EQ(bytes.substr(0x36, 4), "<02>");
+    EXPECT_EQ(bytes.substr(0x3A, 1), "\x02");
+    const std::string shown[] = {"<02>", "[02]", "caf[E9][CR]", "[[02][1B]", "[7F]"};
+    std::string sets;
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        const CliRun r = Cli("get " + Q(Path("t.mtl")) + " " + values[i].first);
+        EXPECT_EQ(r.out, shown[i] + std::string("\n")) << values[i].first;
+        sets += " " + Q(std::string(values[i].first) + "=" + shown[i]);
+    }
+    // What get printed, set again, gives the same bytes.
+    ASSERT_EQ(Cli("new " + Q(Path("u.mtl"))).code, 0);
+    ASSERT_EQ(Cli("set " + Q(Path("u.mtl")) + sets).code, 0);
+    EXPECT_EQ(Read(Path("u.mtl")), bytes);
+
+    ASSERT_EQ(Cli("new " + Q(Path("n.mtl"))).code, 0);
+    const std::pair<std::string, std::string> printed[] = {
+        {"diff " + Q(Path("n.mtl")) + " " + Q(Path("t.mtl")), "CardPrefix: \"\" -> \"<02>\"\nT1Prefix: \"\" -> \"caf[E9][CR]\"\n"},
+        {"dump " + Q(Path("t.mtl")), " 16 T2Suffix         \"[[02][1B]\"\n"},
+        {"dump --json " + Q(Path("t.mtl")), "\"text\": \"caf[E9][CR]\""},
+        {"preview " + Q(Path("t.mtl")), "Sent:     <02>caf[E9][CR]%B"},
+    };
+    for (const auto& [args, part] : printed) {
+        const std::string out = Cli(args).out;
+        EXPECT_NE(out.find(part), std::string::npos) << args << "\n" << out;
+        EXPECT_EQ(out.find_first_of(std::string("\x00\x01\x02\x0D\x1B\x7F\xE9", 7)), std::string::npos) << args;
+    }
+    // dump --json and from-json give the file back.
+    ASSERT_EQ(Cli("dump --json " + Q(Path("t.mtl")) + " | " + TOVASK_CLI_PATH + " from-json - " + Q(Path("j.mtl"))).code, 0);
+    EXPECT_EQ(Read(Path("j.mtl")), bytes);
 }
 
 TEST_F(CliEditTest, DiffListsChangedValuesAndUnownedBytes)
@@ -187,7 +240,10 @@ TEST_F(CliEditTest, FromJsonRefusesWhatItCannotTrust)
         {head + R"("image": "00ff"})", "image: expected a string of 128 hex digits (the 64 bytes)"},
         {head + R"("formatFields": [{"name": "T1Prefix", "text": "\u20ac"}]})",
          "T1Prefix: text holds a character beyond U+00FF, which is no single byte"},
-        {head + R"("formatFields": [{"name": "T1Prefix", "text": "123456789"}]})", "T1Prefix: track prefix/suffix error!"},
+        {head + R"("formatFields": [{"name": "T1Prefix", "text": "123456789"}]})",
+         "T1Prefix: track prefix/suffix error! (9 bytes; the field holds at most 8)"},
+        {head + R"("formatFields": [{"name": "T1Prefix", "text": "\u00ff"}]})",
+         "T1Prefix: track prefix/suffix error! (byte [FF] cannot be stored: the reader takes it for a free byte)"},
         {head + R"("formatFields": [{"name": "T1Lrc", "text": "Enable", "enabled": 0}]})", "T1Lrc: text and enabled disagree"},
         {head + R"("formatFields": [{"name": "T1Lrc", "index": 6}]})", "formatFields[0]: index does not match the name"},
         {head + R"("formatFields": [{"name": "T1Lrc"}, {"index": 7}]})", "T1Lrc: given twice"},

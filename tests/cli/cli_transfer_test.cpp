@@ -106,7 +106,7 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("{\"path\": \"sim:usb-reader\", \"vendorId\": \"1209\", \"productId\": \"0001\", "
                          "\"version\": 256, \"manufacturer\": \"Tovask\", \"product\": \"Simulated MR\", "
-                         "\"openable\": true, \"reader\": true, \"location\": \"1-1\"}"),
+                         "\"openable\": true, \"reader\": true, \"location\": \"1-1\", \"serial\": \"SIM-0001\"}"),
               std::string::npos)
         << r.out;
     EXPECT_EQ(r.out.find("\"path\": \"sim:keyboard\""), r.out.rfind("\"path\": \"sim:keyboard\""));  // listed once
@@ -228,9 +228,26 @@ TEST_F(CliTransferTest, EachProgramsReaderAfterReaderAndLogsThem)
         for (std::string line; std::getline(log, line); ++lines) {
             EXPECT_NE(line.find("\"n\":" + std::to_string(lines + 1) + ","), std::string::npos) << line;
             EXPECT_NE(line.find("\"template\":\"" + digest + "\",\"result\":\"ok\""), std::string::npos) << line;
+            // Each reader at its place, told apart by its serial number: the
+            // simulated hands plug each new reader in where the last one was.
+            if (port == "USB") {
+                EXPECT_NE(line.find("\"location\":\"1-1\",\"serial\":\"SIM-0"), std::string::npos) << line;
+            }
         }
         EXPECT_EQ(lines, 3) << port;
     }
+#ifndef _WIN32
+    // Names reach the log as the system spells them: a UTF-8 file name as it
+    // is, a byte of a port that is no UTF-8 escaped.
+    fs::copy_file(Path("a.mtl"), Path("caf\xC3\xA9.mtl"));
+    fs::remove(Path("run.log"));
+    const CliRun named = Cli("write " + Q(Path("caf\xC3\xA9.mtl")) +
+                             " --port \"$(printf '/dev/ttyUSB\\377')\" --each --count 1 --simulate --log " + Path("run.log"));
+    EXPECT_EQ(named.code, 0) << named.err;
+    const std::string namedLog = Read(Path("run.log"));
+    EXPECT_NE(namedLog.find("\"port\":\"/dev/ttyUSB\\\\xff\""), std::string::npos) << namedLog;
+    EXPECT_NE(namedLog.find("\"file\":\"" + InJson(Path("caf")) + "\\u00e9.mtl\""), std::string::npos) << namedLog;
+#endif
 #ifndef _WIN32
     // Ctrl+C mid-run: the reader at hand is finished, then the summary; every
     // reader counted is logged as written and verified.

@@ -113,6 +113,50 @@ TEST(Doctor, UsbReaderAndItsUdevRule)
     reader.AddIdenticalReader();
     EXPECT_EQ(Lines(CheckUsbReader(reader, {0x1209, 0x0001}, nullptr)),
               (std::vector<std::string>{"warn USB reader present", "ok USB reader opens"}));
+    // A composite reader is one reader: its keyboard interface, listed first
+    // and kept from the user by the rule, does not count against it.
+    reader.interfaces.back().location = "1-1";
+    reader.interfaces.insert(reader.interfaces.begin(), reader.interfaces.back());
+    reader.interfaces.front().path = "sim:usb-reader-keyboard";
+    reader.interfaces.front().openable = false;
+    const std::vector<CheckResult> composite = CheckUsbReader(reader, {0x1209, 0x0001}, nullptr);
+    EXPECT_EQ(Lines(composite), (std::vector<std::string>{"ok USB reader present", "ok USB reader opens"}));
+    EXPECT_EQ(composite[1].detail, "sim:usb-reader opens");
+}
+
+// udev's own order: every folder's files as one list sorted by name as text,
+// a file in an earlier folder hiding the same name in a later one; uaccess
+// works only from a file read before 73-seat-late.rules.
+TEST(Doctor, UdevRuleOrderAsUdevReadsIt)
+{
+    const std::string tagged = "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"1209\", ATTRS{idProduct}==\"0001\", "
+                               "ENV{TOVASK_MR}=\"config\"\nENV{TOVASK_MR}==\"config\", TAG+=\"uaccess\"\n";
+    const struct {
+        const char* what;
+        std::vector<std::pair<int, std::string>> files;  // folder index, file name; "" content: masked
+        const char* status;
+        const char* found;  // the start of the detail
+    } cases[] = {
+        {"8 sorts after 73", {{0, "8-tovask.rules"}}, "warn", "8-tovask.rules in "},
+        {"100 sorts before 73", {{0, "100-tovask.rules"}}, "ok", "100-tovask.rules in "},
+        {"installed under /usr/local", {{2, "60-tovask-reader.rules"}}, "ok", "60-tovask-reader.rules in "},
+        {"masked by /etc", {{3, "60-tovask-reader.rules"}, {0, "60-tovask-reader.rules="}}, "warn", "no rule in "},
+        {"an early copy besides a late one", {{0, "90-late.rules"}, {1, "10-early.rules"}}, "ok", "10-early.rules in "},
+    };
+    for (const auto& c : cases) {
+        FakeSystem system;
+        for (const auto& [folder, name] : c.files) {
+            const bool masked = name.back() == '=';
+            system.Write(fs::path(system.roots.ruleFolders[folder]) / (masked ? name.substr(0, name.size() - 1) : name),
+                         masked ? "" : tagged);
+        }
+        SimReaderMemory memory;
+        SimUsbReader reader(memory, 0x1209, 0x0001);  // opens: a wrong rule is a warning
+        const CheckResult r = CheckUsbReader(reader, {0x1209, 0x0001}, &system.roots).back();
+        EXPECT_EQ(std::string(CheckStatusName(r.status)), c.status) << c.what << ": " << r.detail;
+        EXPECT_EQ(r.detail.rfind(c.found, 0), 0u) << c.what << ": " << r.detail;
+    }
+    EXPECT_EQ(SystemRoots().ruleFolders[2], "/usr/local/lib/udev/rules.d");
 }
 
 // A serial backend that opens or refuses as told.

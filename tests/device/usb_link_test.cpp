@@ -390,18 +390,30 @@ TEST(UsbIds, ParsingAndPrecedence)
     EXPECT_EQ(error, "TOVASK_USB_PID: \"07 20\" is not a USB identifier (1 to 4 hex digits, such as 0c2e)");
 }
 
-TEST(UsbIds, UdevRuleNamesThePair)
+// The seat only: uaccess on the configuration interface, no group and no
+// mode unless a group is asked for.
+TEST(UsbIds, UdevRuleGivesTheSeatAndAGroupOnlyWhenAsked)
 {
     const std::string rule = UdevRuleText({0x0C2E, 0x0720});
-    EXPECT_NE(rule.find("KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\", MODE=\"0660\", "
-                        "GROUP=\"plugdev\", TAG+=\"uaccess\""),
+    EXPECT_NE(rule.find("KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\", "
+                        "ENV{TOVASK_MR}=\"config\""),
               std::string::npos)
         << rule;
+    EXPECT_NE(rule.find("ATTRS{bInterfaceProtocol}==\"01\", ENV{TOVASK_MR}=\"keyboard\""), std::string::npos);
+    EXPECT_NE(rule.find("ENV{TOVASK_MR}==\"config\", TAG+=\"uaccess\""), std::string::npos);
+    EXPECT_NE(rule.find("KERNEL==\"serio_raw[0-9]*\", SUBSYSTEM==\"misc\", TAG+=\"uaccess\""), std::string::npos);
     EXPECT_EQ(rule.find('@'), std::string::npos);
-    EXPECT_NE(rule.find("KERNEL==\"serio_raw[0-9]*\", SUBSYSTEM==\"misc\", MODE=\"0660\", GROUP=\"plugdev\", "
-                        "TAG+=\"uaccess\""),
-              std::string::npos)
-        << rule;
+    EXPECT_EQ(rule.find("GROUP="), std::string::npos) << rule;
+    EXPECT_EQ(rule.find("MODE="), std::string::npos) << rule;
+
+    const std::string grouped = UdevRuleText({0x0C2E, 0x0720}, "mrshop");
+    EXPECT_EQ(grouped.substr(0, rule.size()), rule);
+    EXPECT_NE(grouped.find("ENV{TOVASK_MR}==\"config\", MODE=\"0660\", GROUP=\"mrshop\""), std::string::npos);
+    EXPECT_NE(grouped.find("SUBSYSTEM==\"misc\", MODE=\"0660\", GROUP=\"mrshop\""), std::string::npos);
+    for (const char* name : {"plugdev", "mr_shop-1", "a.b"})
+        EXPECT_TRUE(IsUdevGroupName(name)) << name;
+    for (const char* name : {"", "-x", "a\"b", "a b", "x,GROUP=\"root"})
+        EXPECT_FALSE(IsUdevGroupName(name)) << name;
 }
 
 TEST(UsbProcedures, WriteStoresImageAndTrailerAndReadsItBack)
@@ -511,11 +523,13 @@ TEST(UsbLink, ChoosingOneReaderAmongSeveral)
         {"by location", "1-1", true, false, true, "sim:usb-reader", {}},
         {"unknown", "1-9", true, false, false, "", {}},
         {"composite is one", "", true, true, true, "sim:usb-reader", {}},
+        {"by serial number", "SIM-0002", true, false, true, "sim:usb-reader-2", {}},
     };
     for (const Case& c : cases) {
         UsbRig rig;
         rig.reader.interfaces.insert(rig.reader.interfaces.begin(), OtherInterface("sim:keyboard", true));
         rig.reader.AddIdenticalReader();
+        rig.reader.interfaces.back().serialNumber = L"SIM-0002";
         if (c.composite)
             rig.reader.interfaces.back().location = "1-1";
         rig.usb.chosenDevice = c.chosen;
@@ -540,6 +554,29 @@ TEST(UsbLink, ChoosingOneReaderAmongSeveral)
             EXPECT_TRUE(rig.usb.OpenDevice()) << c.what;
             EXPECT_TRUE(rig.usb.WriteImage(rig.sleeper)) << c.what;
         }
+    }
+}
+
+// A composite reader whose keyboard interface, listed first at its place,
+// has the reader's identifiers and refuses feature reports: a reader chosen
+// by its place (or serial number) keeps the next interface to try; pinned to
+// the first interface's path it has none.
+TEST(UsbProcedures, CompositeReaderChosenByPlaceKeepsTheNextInterface)
+{
+    const std::pair<std::string, const char*> cases[] = {
+        {"1-1", msg::writingOk}, {"SIM-0001", msg::writingOk}, {"sim:reader-keyboard", msg::usbWritingDone}};
+    for (const auto& [chosen, message] : cases) {
+        UsbRig rig;
+        SimHidInterface keyboard = OtherInterface("sim:reader-keyboard", true);
+        keyboard.vendorId = vid;
+        keyboard.productId = pid;
+        keyboard.location = "1-1";
+        keyboard.serialNumber = L"SIM-0001";
+        rig.reader.interfaces.insert(rig.reader.interfaces.begin(), keyboard);
+        rig.usb.onlyOneReader = true;
+        rig.usb.chosenDevice = chosen;
+        WriteOverUSB(rig.ctx);
+        EXPECT_EQ(rig.sink.messages, std::vector<std::string>{message}) << chosen;
     }
 }
 
