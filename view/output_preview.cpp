@@ -60,7 +60,10 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
     for (const char* text : {"Sent:", "Layout:", "Received:"}) {
         auto* label = new QLabel(text, this);
         label->setMinimumSize(label->sizeHint());
-        form->addRow(label, text[0] == 'S' ? static_cast<QWidget*>(m_sent) : text[0] == 'R' ? m_typed : nullptr);
+        QWidget* field = text[0] == 'S' ? static_cast<QWidget*>(m_sent) : text[0] == 'R' ? static_cast<QWidget*>(m_typed) : m_chooser;
+        label->setBuddy(field);
+        field->setAccessibleName(QString(text).chopped(1));
+        form->addRow(label, field == m_chooser ? nullptr : field);
         if (text[0] == 'L')
             form->setLayout(form->rowCount() - 1, QFormLayout::FieldRole, layoutRow);
     }
