@@ -38,11 +38,15 @@ public:
             return QString::fromLocal8Bit(m_diagram->BoxName(m_k).c_str());
         case QAccessible::Value:
             return QString::fromLocal8Bit(m_diagram->BoxValue(m_k).c_str());
-        case QAccessible::Description:
+        case QAccessible::Description: {
+            // AT-SPI carries no value for a button: the text's value is said here too.
+            const QString value = QString::fromLocal8Bit(m_diagram->BoxValue(m_k).c_str());
             if (!Editable())
-                return "Not editable";
-            return Kind() == FieldKind::Switch ? "Enter, Space or F2 switches it on or off"
-                                               : "Enter, Space or F2 edits it";
+                return Kind() == FieldKind::Data ? "Not editable" : "Its track is switched off";
+            if (Kind() == FieldKind::Switch)
+                return "Enter, Space or F2 switches it on or off";
+            return (value.isEmpty() ? QString("Empty") : "Value " + value) + ". Enter, Space or F2 edits it";
+        }
         default:
             return {};
         }

@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdlib>
@@ -169,7 +170,11 @@ void CFormatDiagram::focusInEvent(QFocusEvent* event)
     m_current = CurrentBox();
     update();
     QWidget::focusInEvent(event);
-    Announce();
+    // After the diagram's own focus event, so that the box is said last.
+    QTimer::singleShot(0, this, [this] {
+        if (hasFocus())
+            Announce();
+    });
 }
 
 void CFormatDiagram::focusOutEvent(QFocusEvent* event)

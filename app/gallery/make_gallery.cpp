@@ -119,7 +119,9 @@ int main(int argc, char** argv)
     if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") {
         SimReader simulated(portKindUSB);
         LinkSet links(portKindUSB, &simulated);
-        auto frame = OpenFrame(portKindUSB, links, true);
+        auto frame = OpenFrame(portKindUSB, links);
+        // The whole form, whatever the screen.
+        frame->resize(frame->sizeHint());
         frame->View().OpenFieldEditor(1);
         frame->View().fieldEdit->setText("[CR][LF]");
         ok &= Save(*frame, dir, "main-editor-200.png");
@@ -229,6 +231,7 @@ int main(int argc, char** argv)
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_SCALE_FACTOR", "2");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
     QProcess dense;
     dense.setProcessEnvironment(env);
     dense.setProcessChannelMode(QProcess::ForwardedChannels);
