@@ -96,6 +96,7 @@ controls = find_all(frame, lambda a: a.getRoleName() in ("check box", "radio but
                                                          "push button", "spin button")
                     and "showing" in states(a) and a.parent != diagram, [])
 check(len(controls) >= 20, "the window's controls: %d" % len(controls))
+check(all("\t" not in c.name for c in controls), "names with a shortcut's tab (toolbar)")
 for c in controls:
     # An editable list's own edit field is named with the list.
     if c.getRoleName() != "text" or c.parent.getRoleName() != "combo box":
