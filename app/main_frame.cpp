@@ -23,6 +23,7 @@
 #include <QSessionManager>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
@@ -284,8 +285,12 @@ void CMainFrame::StartView(int portKind)
         QWidget::setTabOrder(m_view->switchCancelButton, preview->LayoutChooser());
     // The window opens showing the whole form, as far as the screen allows.
     QSize size = sizeHint();
+    // The window manager's title bar and borders come on top, unknown until
+    // the window is shown: the style's own measures stand in for them.
+    const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    const QSize decoration(2 * border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * border);
     if (QScreen* s = screen())
-        size = size.boundedTo(s->availableSize());
+        size = size.boundedTo(s->availableSize() - decoration);
     resize(size);
 }
 
