@@ -20,10 +20,12 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QScreen>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QSessionManager>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
@@ -76,6 +78,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 FormScrollArea::FormScrollArea(QWidget* form, QWidget* parent) : QScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
+    // No tab stop of its own: it scrolls to the control that has the focus.
+    setFocusPolicy(Qt::NoFocus);
     setWidget(form);
 }
 
@@ -150,16 +154,21 @@ void CMainFrame::CreateActions()
 {
     auto make = [this](const QString& text, const char* icon, const char* prompt, const char* tip) {
         auto* a = new QAction(text, this);
-        if (icon)
-            a->setIcon(QIcon(QString(":/toolbar/%1.png").arg(icon)));
+        if (icon) {
+            // The 2x art for high-density screens: drawn as it is at 200 %, scaled down below.
+            QIcon face;
+            face.addFile(QString(":/toolbar/%1.png").arg(icon), QSize(16, 15));
+            face.addFile(QString(":/toolbar/%1@2x.png").arg(icon), QSize(32, 30));
+            a->setIcon(face);
+        }
         a->setStatusTip(prompt);
         if (tip)
             a->setToolTip(tip);
         return a;
     };
-    QAction* newA = make("&New\tCtrl+N", "new", "Create a new template", "New");
-    QAction* openA = make("&Open...\tCtrl+O", "open", "Open an existing template", "Open");
-    QAction* saveA = make("&Save\tCtrl+S", "save", "Save the active template", "Save");
+    QAction* newA = make("&New", "new", "Create a new template", "New");
+    QAction* openA = make("&Open...", "open", "Open an existing template", "Open");
+    QAction* saveA = make("&Save", "save", "Save the active template", "Save");
     QAction* saveAsA = make("Save &As...", nullptr, "Save the active template with a new name", "Save As");
     QAction* exitA = make("E&xit", nullptr, "Quit the application; prompts to save documents", "Exit");
     QAction* writeA = make("&Write into MR", "write", "Write data into programmable magnetic card reader", "Write data");
@@ -300,6 +309,9 @@ void CMainFrame::CreateEditMenu()
 void CMainFrame::StartView(int portKind)
 {
     m_view->InitialUpdate(portKind);
+    // The preview follows the form (and the field editor) in the tab order.
+    if (auto* preview = findChild<OutputPreviewPanel*>())
+        QWidget::setTabOrder(m_view->switchCancelButton, preview->LayoutChooser());
     m_growOnShow = !RestoreSavedGeometry();
     if (m_growOnShow)
         FitToForm();

@@ -28,6 +28,7 @@ CSetPort::CSetPort(QWidget* parent) : QDialog(parent)
     m_list->setGeometry(DialogUnitRect(7, 21, 76, 14));
     m_list->addItems({"USB", "PS2", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"});
     m_list->setMaxVisibleItems(10);
+    label->setBuddy(m_list);
 
     auto* ok = new QPushButton("OK", this);
     ok->setGeometry(DialogUnitRect(91, 7, 50, 14).translated(right));

@@ -1,6 +1,7 @@
 // Paints the editor's pictures once and writes them as PNG files next to this
-// source: the 31 diagram bitmaps, the eight toolbar images and the
-// application icon. The files are committed; rerun the program only to change
+// source: the 31 diagram bitmaps and the eight toolbar images, each also at
+// twice the size for high-density screens ("NAME@2x.png", the same drawing
+// at twice the pixels), and the application icon. The files are committed; rerun the program only to change
 // the pictures:
 //   QT_QPA_PLATFORM=offscreen build/app/tovask-make-art resources
 #include <QColor>
@@ -149,31 +150,48 @@ bool Save(const QImage& image, const QString& path)
     return true;
 }
 
-QImage NewBitmap(int width)
+// The sizes a picture is painted at: once, and twice for high-density screens.
+constexpr std::array<int, 2> kScales{1, 2};
+
+QString FileName(const QString& name, int scale)
 {
-    QImage image(width, kBitmapHeight, QImage::Format_RGB888);
+    return scale == 1 ? name + ".png" : QString("%1@%2x.png").arg(name).arg(scale);
+}
+
+// A picture of the given size in logical pixels, painted at scale: the
+// painter draws in logical pixels.
+QImage NewImage(int width, int height, int scale, QImage::Format format)
+{
+    QImage image(width * scale, height * scale, format);
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
+QImage NewBitmap(int width, int scale)
+{
+    QImage image = NewImage(width, kBitmapHeight, scale, QImage::Format_RGB888);
     image.fill(kViewBackground);
     return image;
 }
 
-bool MakeDiagramBitmaps(const QDir& dir)
+bool MakeDiagramBitmaps(const QDir& dir, int scale)
 {
     bool ok = true;
     for (const BoxArt& box : kBoxes) {
         const std::array<std::pair<int, Look>, 3> looks{
             {{box.normal, Look::Normal}, {box.hover, Look::Hover}, {box.changed, Look::Changed}}};
         for (const auto& [id, look] : looks) {
-            QImage image = NewBitmap(box.width);
+            QImage image = NewBitmap(box.width, scale);
             QPainter p(&image);
             p.setRenderHint(QPainter::Antialiasing);
             p.setRenderHint(QPainter::TextAntialiasing);
-            PaintSegment(p, image.rect(), look, box.ends, box.caption, box.divider);
+            PaintSegment(p, QRect(0, 0, box.width, kBitmapHeight), look, box.ends, box.caption, box.divider);
             p.end();
-            ok = Save(image, dir.filePath(QString::number(id) + ".png")) && ok;
+            ok = Save(image, dir.filePath(FileName(QString::number(id), scale))) && ok;
         }
     }
     // 217: a whole switched-off track row, divided at the box borders.
-    QImage row = NewBitmap(387);
+    QImage row = NewBitmap(387, scale);
     QPainter p(&row);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -184,13 +202,21 @@ bool MakeDiagramBitmaps(const QDir& dir)
         x += box.width;
     }
     p.end();
-    return Save(row, dir.filePath("217.png")) && ok;
+    return Save(row, dir.filePath(FileName("217", scale))) && ok;
+}
+
+bool MakeDiagramBitmaps(const QDir& dir)
+{
+    bool ok = true;
+    for (int scale : kScales)
+        ok = MakeDiagramBitmaps(dir, scale) && ok;
+    return ok;
 }
 
 // Toolbar pictures, 16 x 15, drawn on a transparent ground.
-QImage NewToolImage()
+QImage NewToolImage(int scale)
 {
-    QImage image(16, 15, QImage::Format_ARGB32);
+    QImage image = NewImage(16, 15, scale, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     return image;
 }
@@ -244,12 +270,14 @@ bool MakeToolbarImages(const QDir& dir)
 {
     bool ok = true;
     auto paint = [&](const char* name, auto&& draw) {
-        QImage image = NewToolImage();
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        draw(p);
-        p.end();
-        ok = Save(image, dir.filePath(QString(name) + ".png")) && ok;
+        for (int scale : kScales) {
+            QImage image = NewToolImage(scale);
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            draw(p);
+            p.end();
+            ok = Save(image, dir.filePath(FileName(name, scale))) && ok;
+        }
     };
     paint("new", [](QPainter& p) { DrawPage(p); });
     paint("open", [](QPainter& p) {

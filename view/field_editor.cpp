@@ -11,6 +11,7 @@
 
 #include "model/diagram_tables.h"
 #include "view/form_metrics.h"
+#include "view/format_diagram_keys.h"
 #include "view/message_box_sink.h"
 
 void CTovaskView::CreateFieldEditorControls()
@@ -47,6 +48,10 @@ void CTovaskView::CreateFieldEditorControls()
     switchOkButton->setWhatsThis("Stores the setting into the field. A changed field's box turns blue.");
     for (QPushButton* b : {textCancelButton, switchCancelButton})
         b->setWhatsThis("Closes the editor without storing anything.");
+    // In the tab order right after the diagram that opens them.
+    QWidget* order[] = {diagram, fieldEdit, textOkButton, textCancelButton, switchCheck, switchOkButton, switchCancelButton};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
     ApplyDialogLook(this);
     HideFieldEditors();
     m_editorCaption.clear();
@@ -61,14 +66,14 @@ void CTovaskView::HideFieldEditors()
     HideEditorControls({fieldEdit, textOkButton, textCancelButton, switchCheck, switchOkButton, switchCancelButton});
 }
 
-// The focus, if one of these has it, goes back to the view: left to itself
-// it would move on to the panel's delay field, where the next key would
-// change the delay.
+// The focus, if one of these has it, goes back to the diagram's box: left to
+// itself it would move on to the panel's delay field, where the next key
+// would change the delay.
 void CTovaskView::HideEditorControls(std::initializer_list<QWidget*> controls)
 {
     for (QWidget* w : controls)
         if (w == window()->focusWidget())
-            setFocus(Qt::OtherFocusReason);
+            diagram->setFocus(Qt::OtherFocusReason);
     ShowControls(controls, false);
 }
 
@@ -122,8 +127,11 @@ void CTovaskView::OpenFieldEditor(int k)
     const FormatField& f = m_doc.record.formatFields[k];
     if (kind == FieldKind::Data)
         return;
+    diagram->SetCurrentBox(k);
+    const QString name = QString::fromLocal8Bit(FieldCaptionName(m_doc.diagram.fieldCaptions[k]).c_str());
     if (kind == FieldKind::Switch) {
         ShowControls({switchCheck}, true);
+        switchCheck->setAccessibleName(name);
         // The focus goes into the editor, so that Enter and Escape reach it.
         switchCheck->setFocus(Qt::OtherFocusReason);
         switchCheck->setChecked(f.enabled != 0);
@@ -136,6 +144,8 @@ void CTovaskView::OpenFieldEditor(int k)
         HideEditorControls({fieldEdit, textOkButton, textCancelButton});
     } else {
         ShowControls({fieldEdit}, true);
+        fieldEdit->setAccessibleName(name);
+        fieldEdit->setAccessibleDescription(escapeHint);
         fieldEdit->setFocus(Qt::OtherFocusReason);
         fieldEdit->setText(QString::fromLocal8Bit(f.text.c_str()));
         m_originalText = f.text;
@@ -169,14 +179,8 @@ void CTovaskView::ScrollEditorIntoView()
 
 namespace {
 
-// A field's name as its step in the edit history: its caption up to the
-// limit or the hint ("Track1 prefix", "Track1 seperator").
-QString StepName(const DiagramTables& t, int k)
-{
-    const QString caption = QString::fromLocal8Bit(t.fieldCaptions[k]);
-    const qsizetype end = caption.indexOf(QRegularExpression(":| \\("));
-    return end < 0 ? caption : caption.left(end);
-}
+// A field's name as its step in the edit history ("Track1 prefix").
+QString StepName(const DiagramTables& t, int k) { return QString::fromLocal8Bit(FieldCaptionName(t.fieldCaptions[k]).c_str()); }
 
 }  // namespace
 

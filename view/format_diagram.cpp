@@ -34,12 +34,17 @@ bool CTovaskView::IsBoxActive(int k) const
     return m_trackEnabled[(k - 1) / 8] != 0;
 }
 
-QPixmap CTovaskView::DiagramBitmap(int id)
+QPixmap CTovaskView::DiagramBitmap(int id, qreal devicePixelRatio)
 {
     static QHash<int, QPixmap> cache;
-    auto it = cache.find(id);
-    if (it == cache.end())
-        it = cache.insert(id, QPixmap(QString(":/bitmaps/%1.png").arg(id)));
+    const bool dense = devicePixelRatio > 1;
+    const int key = dense ? -id : id;
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        QPixmap pixmap(QString(":/bitmaps/%1%2.png").arg(id).arg(dense ? "@2x" : ""));
+        pixmap.setDevicePixelRatio(dense ? 2 : 1);
+        it = cache.insert(key, pixmap);
+    }
     return *it;
 }
 
@@ -51,6 +56,8 @@ void CTovaskView::paintEvent(QPaintEvent*)
         UpdatePanelFromTemplate();
     }
     QPainter p(this);
+    // Between 1 and 2 the bitmaps are scaled down from their 2x art.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.setPen(Qt::black);
     p.setBrush(kFormBackground);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -98,13 +105,13 @@ void CTovaskView::DrawFieldBoxes(QPainter& p)
 void CTovaskView::DrawFieldBitmap(QPainter& p, int id, int k)
 {
     const FieldBox& b = m_doc.diagram.fieldBoxes[k];
-    p.drawPixmap(b.left + 1, b.top + 1, DiagramBitmap(id));
+    p.drawPixmap(b.left + 1, b.top + 1, DiagramBitmap(id, p.device()->devicePixelRatioF()));
 }
 
 void CTovaskView::DrawDisabledRow(QPainter& p, int track)
 {
     const FieldBox& first = m_doc.diagram.fieldBoxes[1 + 8 * (track - 1)];
-    p.drawPixmap(m_doc.diagram.fieldBoxes[1].left + 1, first.top + 1, DiagramBitmap(disabledRowBitmapId));
+    p.drawPixmap(m_doc.diagram.fieldBoxes[1].left + 1, first.top + 1, DiagramBitmap(disabledRowBitmapId, p.device()->devicePixelRatioF()));
 }
 
 void CTovaskView::DrawHoverText(QPainter& p)

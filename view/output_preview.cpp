@@ -120,6 +120,7 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
         label->setMinimumSize(label->sizeHint());
         QWidget* field = text[0] == 'S' ? static_cast<QWidget*>(m_sent) : text[0] == 'R' ? static_cast<QWidget*>(m_typed) : m_chooser;
         label->setBuddy(field);
+        field->setAccessibleName(QString(text).chopped(1));
         form->addRow(label, text[0] == 'L' ? nullptr : field);
         if (text[0] == 'L')
             form->setLayout(form->rowCount() - 1, QFormLayout::FieldRole, layoutRow);

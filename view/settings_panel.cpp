@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "model/diagram_tables.h"
@@ -46,7 +47,7 @@ struct GroupFrame {
 };
 constexpr GroupFrame kGroupFrames[] = {
     {7, 32, 338, 29},  // 1071, the serial protocol row (COM only)
-    {118, 3, 125, 30}, {7, 64, 236, 25}, {7, 96, 338, 141}, {250, 3, 95, 30}, {249, 64, 96, 25},
+    {118, 3, 125, 30}, {7, 64, 236, 25}, {7, 96, 338, 151}, {250, 3, 95, 30}, {249, 64, 96, 25},
 };
 
 enum Frame { serialFrame, radioFrame, trackFrame, diagramFrame, beepFrame, oposFrame };
@@ -181,9 +182,45 @@ void CTovaskView::CreatePanelControls()
     oposCheck->setWhatsThis("Puts the reader in OPOS/JPOS mode, for point-of-sale software that reaches the "
                             "reader through OPOS or JPOS.");
 
-    QWidget* order[] = {delayEdit,     errorRadio[0], errorRadio[1], trackCheck[0], trackCheck[1],
-                        trackCheck[2], baudCombo,     parityCombo,   dataBitsCombo, flowCombo,
-                        stopBitsEdit,  longBeepCheck, threeBeepsCheck, oposCheck};
+    // The captions are painted, so the controls carry their names themselves.
+    const std::pair<QWidget*, const char*> names[] = {
+        {portNameEdit, "Port Name"},
+        {delayEdit, "Output Delay (mS)"},
+        {spinUp, "Output Delay up"},
+        {spinDown, "Output Delay down"},
+        {errorRadio[0], "Skip output of track with error"},
+        {errorRadio[1], "No data output with any error"},
+        {longBeepCheck, "Long beep at good read"},
+        {threeBeepsCheck, "3 beeps at read error"},
+        {trackCheck[0], "Track1 data"},
+        {trackCheck[1], "Track2 data"},
+        {trackCheck[2], "Track3 data"},
+        {oposCheck, "OPOS/JPOS"},
+        {baudCombo, "Baud rate"},
+        {parityCombo, "Parity"},
+        {dataBitsCombo, "Data bits"},
+        {stopBitsEdit, "Stop bits"},
+        {flowCombo, "Flow control"},
+    };
+    for (const auto& [w, name] : names) {
+        w->setAccessibleName(name);
+        // Qt on Linux names a list by its value and takes the name from the
+        // label that has it as its buddy: a label that is never shown.
+        if (qobject_cast<QComboBox*>(w)) {
+            auto* label = new QLabel(name, this);
+            label->setGeometry(w->geometry());
+            label->setBuddy(w);
+            label->setWhatsThis(w->whatsThis());
+            label->hide();
+        }
+    }
+
+    // As the screen shows them: the top row left to right, the tracks row,
+    // the serial row. The read-only fields are no stops.
+    stopBitsEdit->setFocusPolicy(Qt::NoFocus);
+    QWidget* order[] = {delayEdit,     errorRadio[0], errorRadio[1], longBeepCheck, threeBeepsCheck,
+                        trackCheck[0], trackCheck[1], trackCheck[2], oposCheck,     baudCombo,
+                        parityCombo,   dataBitsCombo, flowCombo};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -417,7 +454,7 @@ std::vector<CTovaskView::PaintedCaption> CTovaskView::PaintedCaptions() const
     auto add = [&out](const std::string& text, int x, int y, int limit, QAbstractButton* box = nullptr) {
         if (text.empty())
             return;
-        PaintedCaption c{text, QRect(), 100, box};
+        PaintedCaption c{text, QRect(), 100, box, limit};
         QFont font = DiagramFont();
         const QString s = QString::fromLocal8Bit(text.c_str());
         const int room = limit - kCaptionGap - x;
@@ -450,8 +487,10 @@ std::vector<CTovaskView::PaintedCaption> CTovaskView::PaintedCaptions() const
     add("Track2:", x - 50, y + 2 * 30 + 2, boxes);
     add("Track3:", x - 50, y + 3 * 30 + 2, boxes);
     add("Card:", x - 50, y + 4 * 30 + 2, boxes);
-    add(m_editorCaption, x - 50, 332, m_editorHint.empty() ? FrameRight(diagramFrame) : x + 155);
-    add(m_editorHint, x + 155, 332, FrameRight(diagramFrame));
+    // The hint has a line of its own under the edit box: beside the caption
+    // it would run past the frame.
+    add(m_editorCaption, x - 50, 332, FrameRight(diagramFrame));
+    add(m_editorHint, x - 50, fieldEdit ? fieldEdit->geometry().bottom() + 4 : 374, FrameRight(diagramFrame));
     add(m_switchCaption, x - 32, 353, switchOkButton ? switchOkButton->x() : FrameRight(diagramFrame));
     return out;
 }

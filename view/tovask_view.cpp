@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "view/form_metrics.h"
+#include "view/format_diagram_keys.h"
 #include "view/message_box_sink.h"
 
 static void InitResources() { Q_INIT_RESOURCE(tovask); }
@@ -28,6 +29,10 @@ CTovaskView::CTovaskView(CTovaskDoc& doc, QWidget* parent) : QWidget(parent), m_
                  "Click a box of the diagram to edit that field.");
     m_undo = new QUndoStack(this);
     CreatePanelControls();
+    InstallFormatDiagramAccessibility();
+    diagram = new CFormatDiagram(*this);
+    // After the panel, as on the screen: the diagram comes last.
+    setTabOrder(flowCombo, diagram);
     ApplyDialogLook(this);
     resize(sizeHint());
     m_doc.SetView(this);
@@ -39,7 +44,7 @@ CTovaskView::~CTovaskView()
         m_doc.SetView(nullptr);
 }
 
-QSize CTovaskView::sizeHint() const { return DialogUnitRect(0, 0, 352, 247).size(); }
+QSize CTovaskView::sizeHint() const { return DialogUnitRect(0, 0, 352, 257).size(); }
 
 void CTovaskView::InitialUpdate(int portKind)
 {

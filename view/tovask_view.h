@@ -25,6 +25,7 @@ class QRadioButton;
 class QToolButton;
 class QUndoStack;
 class CTestMR;
+class CFormatDiagram;
 class LinkSet;
 
 class CTovaskView : public QWidget, public IDocView, public IProcedureHost {
@@ -77,19 +78,23 @@ public:
     void CancelSwitchEdit();
 
     // A text of the label painting pass: where it is drawn, the width of its
-    // font in percent, and the check box or radio button it names, if any.
+    // font in percent, the check box or radio button it names, if any, and
+    // the x where whatever follows it on the right begins.
     struct PaintedCaption {
         std::string text;
         QRect rect;
         int stretch = 100;
         QAbstractButton* box = nullptr;
+        int limit = 0;
     };
     std::vector<PaintedCaption> PaintedCaptions() const;
 
     bool IsBoxActive(int k) const;
     // What's This text for a place on the view: the box there, or the view's own.
     QString WhatsThisAt(QPoint pos) const;
-    static QPixmap DiagramBitmap(int id);
+    // The bitmap for a device of that pixel ratio: above 1 the art drawn at
+    // twice the size, shown pixel for pixel at 2 and scaled down below.
+    static QPixmap DiagramBitmap(int id, qreal devicePixelRatio = 1);
     QSize sizeHint() const override;
     // Scrolls the window's form so that the field editor, its caption and
     // its buttons are in sight.
@@ -121,6 +126,9 @@ public:
     QCheckBox* switchCheck = nullptr;        // 1072
     QPushButton* switchOkButton = nullptr;   // 1077
     QPushButton* switchCancelButton = nullptr; // 1078
+
+    // The diagram's keyboard stop and screen-reader face.
+    CFormatDiagram* diagram = nullptr;
 
     // Panel controls, named by their form ids.
     std::array<QCheckBox*, 3> trackCheck{};  // 1003, 1017, 1031

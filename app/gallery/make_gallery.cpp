@@ -4,9 +4,11 @@
 // window, the port selection dialog, the card test dialog after a swipe, and
 // the Output Preview with a German host; and, with their title bars, a
 // template with unsaved edits (its title marked, the Edit menu open) and the
-// question before they would go. The title bars need a window manager: run
-// it on a display (QT_QPA_PLATFORM=xcb, under xvfb-run with openbox);
-// elsewhere those two show the window's content only.
+// question before they would go; the diagram's focus box by keyboard. Then
+// it runs itself again at a scale of 200 % for the high-density shots
+// (NAME-200.png). The title bars need a window manager: run it on a display
+// (QT_QPA_PLATFORM=xcb, under xvfb-run with openbox); elsewhere those two
+// show the window's content only.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
@@ -36,6 +39,7 @@
 #include "sim/serial_reader.h"
 #include "sim/simulated_reader.h"
 #include "view/message_box_sink.h"
+#include "view/format_diagram_keys.h"
 #include "view/output_preview.h"
 #include "view/test_mr_dialog.h"
 #include "view/tovask_view.h"
@@ -117,6 +121,29 @@ int main(int argc, char** argv)
         return 2;
     }
     bool ok = true;
+    // The run at 200 %: the main window with the field editor open.
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") {
+        SimReader simulated(portKindUSB);
+        LinkSet links(portKindUSB, &simulated);
+        auto frame = OpenFrame(portKindUSB, links);
+        // The whole form, whatever the screen.
+        frame->resize(frame->sizeHint());
+        frame->View().OpenFieldEditor(1);
+        frame->View().fieldEdit->setText("[CR][LF]");
+        ok &= Save(*frame, dir, "main-editor-200.png");
+        return ok ? 0 : 1;
+    }
+    {
+        SimReader simulated(portKindUSB);
+        LinkSet links(portKindUSB, &simulated);
+        auto frame = OpenFrame(portKindUSB, links);
+        // The focus box on track 1's suffix, reached by keyboard.
+        QApplication::setActiveWindow(frame.get());
+        frame->View().diagram->setFocus(Qt::TabFocusReason);
+        frame->View().diagram->SetCurrentBox(8);
+        ok &= Save(*frame, dir, "main-keyboard.png");
+        frame->View().setFocus();
+    }
     {
         SimReader simulated(portKindUSB);
         LinkSet links(portKindUSB, &simulated);
@@ -205,5 +232,13 @@ int main(int argc, char** argv)
         ok &= Save(dialog, dir, "card-test.png");
         ClearComDeviceOverrides();
     }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_SCALE_FACTOR", "2");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess dense;
+    dense.setProcessEnvironment(env);
+    dense.setProcessChannelMode(QProcess::ForwardedChannels);
+    dense.start(QCoreApplication::applicationFilePath(), {dir.absolutePath()});
+    ok &= dense.waitForFinished(60000) && dense.exitStatus() == QProcess::NormalExit && dense.exitCode() == 0;
     return ok ? 0 : 1;
 }

@@ -64,8 +64,11 @@ TEST_F(FrameTest, MenusHoldTheCommandsInOrder)
     for (QAction* a : frame->menuBar()->actions())
         titles << a->text();
     EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Access", "&Test", "&View", "&Help"}));
-    EXPECT_EQ(Items(Menu(0)), QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
-                                           "Recent File", "-", "E&xit"}));
+    EXPECT_EQ(Items(Menu(0)), QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "Recent File", "-", "E&xit"}));
+    // The menu shows each key after its item; the item's name stays without it.
+    const QList<QAction*> file = Menu(0)->actions();
+    EXPECT_EQ(QStringList({file[0]->shortcut().toString(), file[1]->shortcut().toString(), file[2]->shortcut().toString()}),
+              QStringList({"Ctrl+N", "Ctrl+O", "Ctrl+S"}));
     EXPECT_EQ(Items(Menu(1)), QStringList({"&Undo", "&Redo"}));
     EXPECT_EQ(Items(Menu(2)), QStringList({"&Write into MR", "&Read from MR", "&Verify MR"}));
     EXPECT_EQ(Items(Menu(3)), QStringList({"&MR Test"}));
@@ -108,7 +111,7 @@ TEST_F(FrameTest, ToolbarButtonsPromptsAndTips)
     EXPECT_EQ(Find("&Write into MR")->statusTip(), "Write data into programmable magnetic card reader");
     EXPECT_EQ(Find("&Read from MR")->statusTip(), "Read data from programmable magnetic card reader");
     EXPECT_EQ(Find("&MR Test")->statusTip(), "Testing MR data");
-    EXPECT_EQ(Find("&New\tCtrl+N")->statusTip(), "Create a new template");
+    EXPECT_EQ(Find("&New")->statusTip(), "Create a new template");
     EXPECT_EQ(Find("Save &As...")->statusTip(), "Save the active template with a new name");
 }
 

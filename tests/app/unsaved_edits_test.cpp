@@ -75,10 +75,10 @@ protected:
     {
         switch (way) {
         case Way::New:
-            Action("&New\tCtrl+N")->trigger();
+            Action("&New")->trigger();
             break;
         case Way::Open:
-            Action("&Open...\tCtrl+O")->trigger();
+            Action("&Open...")->trigger();
             break;
         case Way::Recent:
             frame->RecentActions().at(frame->RecentFiles().indexOf(QFileInfo(other).absoluteFilePath()))->trigger();

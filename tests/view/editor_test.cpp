@@ -25,6 +25,7 @@
 #include "app/main_frame.h"
 #include "device/link_set.h"
 #include "view/message_box_sink.h"
+#include "view/format_diagram_keys.h"
 #include "view/tovask_view.h"
 
 namespace {
@@ -375,7 +376,7 @@ TEST_F(EditorTest, KeysAfterTheEditorClosesLeaveThePanelAlone)
     };
     const QStringList before = panel();
     auto strayKeys = [&](const char* after) {
-        EXPECT_EQ(QApplication::focusWidget(), &view()) << after;
+        EXPECT_EQ(QApplication::focusWidget(), view().diagram) << after;
         for (int key : {int('7'), int(Qt::Key_Backspace), int(Qt::Key_Up)})
             Key(key);
         Move(t1Prefix.x(), t1Prefix.y());

@@ -122,9 +122,11 @@ TEST_F(TextFitTest, PaintedCaptionsEndBeforeWhatFollowsThem)
         for (size_t i = 0; i < captions.size(); ++i) {
             const auto& c = captions[i];
             EXPECT_TRUE(view().rect().contains(c.rect)) << c.text << " " << state;
+            EXPECT_LT(c.rect.right(), c.limit) << c.text << " runs into what follows it " << state;
             EXPECT_GE(c.stretch, 90) << c.text;
             for (QWidget* w : view().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-                if (w->isVisible()) {
+                // The diagram's keyboard stop is see-through: its boxes are painted by the view.
+                if (w->isVisible() && !w->testAttribute(Qt::WA_TransparentForMouseEvents)) {
                     EXPECT_FALSE(c.rect.intersects(w->geometry()))
                         << c.text << " runs under " << w->metaObject()->className() << " " << state;
                 }
