@@ -66,10 +66,14 @@ public:
     void ShowMessage(const std::string& text, Icon) override;
     void Hold() { m_holding = true; }
     void Release(bool print);
+    // Messages go to standard error from now on.
+    void ToStandardError() { m_toError = true; }
     std::string last;
 
 private:
+    void Print(const std::string& text);
     bool m_quiet;
+    bool m_toError = false;
     bool m_holding = false;
     std::vector<std::string> m_held;
 };
@@ -113,6 +117,19 @@ private:
 // object (result, exitCode, message, differences, path).
 int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& message,
            const std::vector<Difference>& differences = {});
+
+// One write as write and write --each make it: with ifDifferent the reader
+// is read first and not written when it holds the image already; with
+// verify it is read back after the write and compared.
+struct WriteResult {
+    int code = 0;          // an exit code
+    std::string message;   // the last word: the procedure's message, or what the comparison says
+    std::vector<Difference> differences;
+    bool skipped = false;  // the reader held the image already
+    bool compared = false; // message is the comparison's, not a procedure's
+};
+WriteResult WriteVerified(ReaderLink& link, const ConfigImage& image, const std::string& file, bool ifDifferent,
+                          bool verify);
 
 // A file that cannot be read or saved (said: "FILE: cause"): exitUsage, and
 // with --json the object that says so.

@@ -43,43 +43,36 @@ const char* kReadHelp =
     "Reads the reader's template and saves it to FILE.\n"
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                (on Windows also \\\\.\\COM12)\n"
-    "  -o FILE       where to save the template (64 bytes)\n"
+    "  -o FILE       where to save the template (64 bytes); - for standard output,\n"
+    "                the messages then go to standard error\n"
     TOVASK_LINK_OPTIONS_HELP
-    "Exit code 0 on \"programmable MR reading OK!\", 1 the transfer failed, 2 bad usage\n"
-    "or a file error, 4 no reader could be reached.\n";
+    "Exit code 0 on \"programmable MR reading OK!\", 1 the transfer failed or the output\n"
+    "could not be written, 2 bad usage or a file error, 4 no reader could be reached,\n"
+    "128+N a signal N (130 Ctrl+C) came; the transfer at hand was finished first.\n";
 
 int Write(const WriteOptions& o)
 {
-    ConfigImage fileImage{}, readerImage{};
+    ConfigImage fileImage{};
     ReaderLink link(o.link);
     if (std::string said; !LoadTemplateFile(o.file, fileImage, &said))
         return FileFailed(o.link, link, said);
     if (const int code = link.Open(); code != exitOk)
         return code == exitUsage ? code : Finish(o.link, link, code, "");
-    if (o.ifDifferent) {
-        const int code = link.Read(readerImage, true);
-        if (code == exitUnreachable)
-            return Finish(o.link, link, code, "");
-        // A reader that cannot be read is written all the same.
-        if (code == exitOk && Differences(fileImage, readerImage).empty()) {
-            const std::string same = "The reader already holds " + o.file + ".";
-            if (!o.link.json)
-                std::cout << same << std::endl;
-            return Finish(o.link, link, exitOk, same);
-        }
-    }
-    int code = link.Write(fileImage);
-    if (code != exitOk || !o.verify)
-        return Finish(o.link, link, code, "");
-    code = link.Read(readerImage, true);
-    if (code != exitOk)
-        return Finish(o.link, link, code, "");
-    return Compare(o.link, link, o.file, fileImage, readerImage);
+    const WriteResult w = WriteVerified(link, fileImage, o.file, o.ifDifferent, o.verify);
+    if ((w.skipped || w.compared) && !o.link.json)
+        PrintOut(w.message + "\n");
+    return Finish(o.link, link, w.code, w.message, w.differences);
 }
 
 int Read(const LinkOptions& o, const std::string& out)
 {
+    if (out == "-" && o.json) {
+        Complain("-o - and --json would both print on standard output");
+        return exitUsage;
+    }
     ReaderLink link(o);
+    if (out == "-")
+        link.Sink().ToStandardError();  // standard output carries the 64 bytes
     int code = link.Open();
     if (code == exitUsage)
         return code;
