@@ -163,10 +163,6 @@ void ReaderLink::ChooseDevice(const std::string& pathOrLocation)
 
 int ReaderLink::Run(void (*procedure)(TransferContext&), const char* success)
 {
-    if (EndSignal() != 0) {
-        m_sink.last = "Interrupted: the transfer was not started.";
-        return EndSignalExitCode();
-    }
     CliHost host;
     TransferContext ctx{m_doc, host, m_sink, DefaultSleeper()};
     m_links->Fill(ctx);

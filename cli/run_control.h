@@ -12,7 +12,8 @@
 // Catches the end signals and ignores SIGPIPE; once, at start.
 void CatchEndSignals();
 
-// Holds the end signals back (true) during a transfer, or lets them in again.
+// Holds the end signals back (true) during a transfer, or lets them in again;
+// holds nest.
 void HoldEndSignals(bool hold);
 
 // The signal that asked the run to end (SIGINT is 2), or 0.

@@ -51,8 +51,12 @@ void CatchEndSignals()
 
 void HoldEndSignals(bool hold)
 {
-    const sigset_t set = EndSet();
-    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+    static int depth = 0;  // holds nest: a reader's write and read-back within its whole turn
+    depth += hold ? 1 : -1;
+    if (depth == (hold ? 1 : 0)) {
+        const sigset_t set = EndSet();
+        pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+    }
 }
 
 int EndSignal() { return g_signal; }

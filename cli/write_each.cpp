@@ -278,11 +278,14 @@ int WriteEach(const WriteOptions& o)
         // programmed one after another.
         if (arrivals.Usb())
             link.ChooseDevice(reader.path);
+        // The reader's whole turn is one transfer: a signal waits for its end.
+        HoldEndSignals(true);
         Result r;
         if (const int code = arrivals.Fixed() ? exitOk : link.Restart(); code != exitOk)
             r = {"failed", link.Sink().last, {}};
         else
             r = Program(o, link, image);
+        HoldEndSignals(false);
         if (TraceOn()) {
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - seen).count();
             const long long waits = counting.waited - waitedBefore;
