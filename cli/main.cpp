@@ -140,7 +140,7 @@ int Run(int argc, char** argv)
         return PrintHelp(chosen.empty() ? tool.help() : chosen.front()->help());
     } catch (const CLI::ParseError& e) {
         const auto chosen = tool.get_subcommands();
-        if (chosen.empty() && tool.remaining_size() > 0)
+        if (chosen.empty() && tool.remaining_size() > 0 && tool.remaining().front().rfind("-", 0) != 0)
             return UsageError("unknown command '" + tool.remaining().front() + "'", "\n" + tool.help());
         return UsageError(e.what(), chosen.empty() ? tool.help() : chosen.front()->help());
     }
