@@ -143,7 +143,9 @@ int ReaderLink::Restart()
         usb->wantedVendorId = m_links->GetUsbIds().vendorId;
         usb->wantedProductId = m_links->GetUsbIds().productId;
     }
+    m_several.clear();
     if (usb && !usb->FindDevice() && !usb->severalReaders.empty()) {
+        m_several = usb->severalReaders;
         std::string text = "More than one reader answers; choose one with --device PATH or --device LOCATION:";
         for (const HidListing& l : usb->severalReaders)
             text += "\n  " + l.path + (l.location.empty() ? "" : "  (location " + l.location + ")");
@@ -216,11 +218,17 @@ int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& 
     Json names = Json::array();
     for (const Difference& d : differences)
         names.push_back(d.name);
-    const Json result = {{"result", ResultName(code)},
-                         {"exitCode", code},
-                         {"message", JsonBytes(message.empty() ? link.Sink().last : message)},
-                         {"differences", names},
-                         {"path", JsonBytes(link.Path())}};
+    Json result = {{"result", ResultName(code)},
+                   {"exitCode", code},
+                   {"message", JsonBytes(message.empty() ? link.Sink().last : message)},
+                   {"differences", names},
+                   {"path", JsonBytes(link.Path())}};
+    if (!link.SeveralReaders().empty()) {
+        Json readers = Json::array();
+        for (const HidListing& l : link.SeveralReaders())
+            readers.push_back({{"path", JsonBytes(l.path)}, {"location", JsonBytes(l.location)}});
+        result["readers"] = readers;
+    }
     return PrintJson(result) ? code : exitFailed;
 }
 

@@ -12,6 +12,7 @@
 #include "cli/verbs.h"
 #include "device/link_set.h"
 #include "device/transfer.h"
+#include "device/usb/usb_port.h"
 #include "model/tovask_doc.h"
 #include "sim/simulated_reader.h"
 
@@ -99,6 +100,8 @@ public:
     int Read(ConfigImage& image, bool quiet = false);
     // The device the link used: the HID path, the serial device, or "".
     std::string Path() const;
+    // The readers that answered when more than one did (Restart refused them).
+    const std::vector<HidListing>& SeveralReaders() const { return m_several; }
     CliSink& Sink() { return m_sink; }
     LinkSet& Links() { return *m_links; }
     SimReader* Simulated() { return m_simulated.get(); }
@@ -111,10 +114,12 @@ private:
     std::unique_ptr<SimReader> m_simulated;
     std::unique_ptr<LinkSet> m_links;
     CTovaskDoc m_doc;
+    std::vector<HidListing> m_several;
 };
 
 // How a transfer verb ends: the line(s) it prints, or with --json the one
-// object (result, exitCode, message, differences, path).
+// object (result, exitCode, message, differences, path, and readers when
+// several answered).
 int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& message,
            const std::vector<Difference>& differences = {});
 

@@ -100,6 +100,12 @@ TEST(CliJsonTest, EveryVerbPrintsOneDocumentOnEveryPath)
             EXPECT_FALSE(doc.value("message", "").empty()) << c.args << "\n" << r.out;
         }
     }
+    // Lists are arrays: the readers refused for want of --device too.
+    const CliRun several = Cli("verify " + a + usb + " --readers 2 --json");
+    EXPECT_EQ(several.code, 4);
+    EXPECT_EQ(nlohmann::json::parse(several.out)["readers"],
+              nlohmann::json::parse(R"([{"path": "sim:usb-reader", "location": "1-1"},
+                                        {"path": "sim:usb-reader-2", "location": "1-2"}])"));
     fs::remove_all(dir);
 }
 
