@@ -32,7 +32,8 @@ const char* kDoctorHelp =
     "  --json        print a JSON array of objects with the keys check, status,\n"
     "                detail, fix\n"
     "  --simulate    check the built-in simulated reader (the system's files are not read)\n"
-    "Exit code 0 when no check failed, 1 otherwise, 2 bad usage.\n";
+    "Exit code 0 when no check failed, 4 otherwise (the reader cannot be reached as\n"
+    "things are), 2 bad usage.\n";
 
 std::vector<CheckResult> RunChecks(const PortChoice& choice, UsbIds ids, bool simulate)
 {
@@ -93,9 +94,9 @@ void AddDoctorVerb(CLI::App& tool)
                 text += std::string(status) + "  " + c.check + ": " + c.detail + (c.fix.empty() ? "" : ". " + c.fix) +
                         "\n";
             }
-            if (!PrintOut(o->json ? JsonText(array) + "\n" : text))
+            if (!(o->json ? PrintJson(array) : PrintOut(text)))
                 return exitFailed;
-            return failed ? exitFailed : exitOk;
+            return failed ? exitUnreachable : exitOk;
         });
     verb->add_option("-p,--port", o->port);
     AddUsbIdOptions(*verb, o->ids);

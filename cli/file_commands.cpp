@@ -11,14 +11,16 @@
 namespace {
 
 const char* kNewHelp =
-    "Usage: tovask-cli new FILE\n"
-    "Writes a new template (the default settings, 64 bytes) to FILE.\n";
+    "Usage: tovask-cli new FILE [--json]\n"
+    "Writes a new template (the default settings, 64 bytes) to FILE (- for standard\n"
+    "output).\n"
+    "  --json   print one JSON object: result, exitCode, file\n";
 
 const char* kDumpHelp =
     "Usage: tovask-cli dump [--json] FILE\n"
-    "Prints the template held in FILE: every format field with its text in escape\n"
-    "notation ([CR], [LF], [TB], [[) and any other byte outside printable ASCII as\n"
-    "[XX] in hex ([02], [E9]), then the reader options.\n"
+    "Prints the template held in FILE (- for standard input): every format field\n"
+    "with its text in escape notation ([CR], [LF], [TB], [[) and any other byte\n"
+    "outside printable ASCII as [XX] in hex ([02], [E9]), then the reader options.\n"
     "  --json   print one JSON object instead (the form that from-json reads)\n";
 
 template <std::size_t N>
@@ -67,10 +69,19 @@ std::string TemplateText(const TemplateRecord& r, const ConfigImage& image)
 
 void AddNewVerb(CLI::App& tool)
 {
-    auto file = std::make_shared<std::string>();
+    struct Options {
+        std::string path;
+        bool json = false;
+    };
+    auto o = std::make_shared<Options>();
     CLI::App* verb = AddVerb(tool, {"new", "new FILE", "write a new template (the default settings) to FILE", kNewHelp},
-                             [file] { return SaveTemplateFile(*file, DefaultImage()) ? exitOk : exitFailed; });
-    verb->add_option("FILE", *file)->required();
+                             [o] {
+                                 if (StandardOutputTaken(o->path))
+                                     return exitUsage;
+                                 return SaveTemplateFile(o->path, DefaultImage()) ? Saved(o->path) : exitUsage;
+                             });
+    verb->add_option("FILE", o->path)->required();
+    AddSwitch(*verb, "--json", o->json);
 }
 
 void AddDumpVerb(CLI::App& tool)
@@ -83,10 +94,12 @@ void AddDumpVerb(CLI::App& tool)
     CLI::App* verb = AddVerb(tool, {"dump", "dump [--json] FILE", "print the template held in FILE", kDumpHelp}, [o] {
         ConfigImage image{};
         if (!LoadTemplateFile(o->path, image))
-            return exitFailed;
+            return exitUsage;
         TemplateRecord record;
         DecodeImage(image, record);
-        return PrintOut(o->json ? TemplateToJson(record, image) : TemplateText(record, image)) ? exitOk : exitFailed;
+        if (o->json)
+            return PrintJsonText(TemplateToJson(record, image)) ? exitOk : exitFailed;
+        return PrintOut(TemplateText(record, image)) ? exitOk : exitFailed;
     });
     AddSwitch(*verb, "--json", o->json);
     verb->add_option("FILE", o->path)->required();

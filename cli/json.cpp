@@ -96,7 +96,7 @@ std::optional<Json> ParseJson(const std::string& input, std::string& error)
 std::string JsonText(const Json& value, int indent)
 {
     if (!value.is_structured())
-        return value.dump(-1, ' ', true);
+        return value.dump(-1, ' ', true, Json::error_handler_t::replace);
     const bool object = value.is_object();
     if (value.empty())
         return object ? "{}" : "[]";
@@ -110,7 +110,7 @@ std::string JsonText(const Json& value, int indent)
         out += first ? inner : "," + (nested ? inner : " ");
         first = false;
         if (object)
-            out += Json(it.key()).dump(-1, ' ', true) + ": ";
+            out += Json(it.key()).dump(-1, ' ', true, Json::error_handler_t::replace) + ": ";
         out += JsonText(it.value(), indent + 2);
     }
     out += nested ? "\n" + std::string(indent, ' ') : "";

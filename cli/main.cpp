@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "cli/cli_io.h"
+#include "cli/run_control.h"
 #include "cli/verbs.h"
 #include "device/trace.h"
 #include "tovask_version.h"
@@ -20,11 +22,18 @@ const char* kUsageTail =
     "built-in simulated reader instead of a real one. --vid HEX --pid HEX name the USB\n"
     "reader (else TOVASK_USB_VID / TOVASK_USB_PID, else the build's pair).\n"
     "--verbose, with any command, prints what is asked of the reader on standard error.\n"
-    "write, read and verify exit with 0 done (and verified where asked), 1 the transfer\n"
-    "failed, 2 bad usage or a file error, 3 the reader holds other values than the file,\n"
-    "4 no reader could be reached (not found, the port cannot be opened, permission denied,\n"
-    "several USB readers answering and no --device).\n"
-    "Run 'tovask-cli <command> --help' for a command's options.\n";
+    "--json, with any command, prints one JSON document on standard output, errors too.\n"
+    "A FILE given as - is standard input (standard output where FILE is written).\n"
+    "Exit codes, for every command:\n"
+    "  0  done\n"
+    "  1  a transfer failed, or the output could not be written\n"
+    "  2  bad usage, or a file that cannot be read or saved\n"
+    "  3  the reader holds other values than the file (diff: A and B differ)\n"
+    "  4  no reader could be reached (not found, the port cannot be opened, permission\n"
+    "     denied, several USB readers answering and no --device; doctor: a check failed)\n"
+    "  5  characters change on the way to the host (preview, check-layout)\n"
+    "  128+N  a signal N ended the run (130 Ctrl+C), after the transfer at hand\n"
+    "Run 'tovask-cli help <command>' for a command's options.\n";
 
 struct Entry {
     std::string synopsis;
@@ -81,7 +90,24 @@ void AddSwitch(CLI::App& verb, const std::string& names, bool& value)
     verb.add_flag(names, value)->disable_flag_override();
 }
 
-int main(int argc, char** argv)
+namespace {
+
+// The verb's help, or the tool's usage; with --json inside the run's document.
+int PrintHelp(const std::string& text)
+{
+    if (JsonMode())
+        return PrintJson({{"result", "ok"}, {"exitCode", exitOk}, {"help", text}}) ? exitOk : exitFailed;
+    return PrintOut(text) ? exitOk : exitFailed;
+}
+
+int UsageError(const std::string& message, const std::string& help)
+{
+    Complain(message);
+    std::cerr << help;
+    return exitUsage;
+}
+
+int Run(int argc, char** argv)
 {
     CLI::App tool("tovask-cli", "tovask-cli");
     tool.formatter(std::make_shared<HelpText>());
@@ -94,34 +120,60 @@ int main(int argc, char** argv)
 #undef TOVASK_VERB
     tool.footer(Usage(tool));
 
-    // "help" is the tool's --help.
+    // "help" is the tool's --help; "help VERB" the verb's.
     if (argc >= 2 && std::string(argv[1]) == "help") {
-        std::cout << tool.help();
-        return exitOk;
+        for (int i = 2; i < argc; ++i) {
+            const std::string word = argv[i];
+            if (word == "--json" || word == "-v" || word == "--verbose")
+                continue;
+            const auto verbs = tool.get_subcommands([&word](const CLI::App* v) { return v->get_name() == word; });
+            if (verbs.empty())
+                return UsageError("unknown command '" + word + "'", "\n" + tool.help());
+            return PrintHelp(verbs.front()->help());
+        }
+        return PrintHelp(tool.help());
     }
     try {
         tool.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        std::cout << tool.help();
-        return exitOk;
+        const auto chosen = tool.get_subcommands();
+        return PrintHelp(chosen.empty() ? tool.help() : chosen.front()->help());
     } catch (const CLI::ParseError& e) {
         const auto chosen = tool.get_subcommands();
-        if (chosen.empty() && tool.remaining_size() > 0)
-            std::cerr << "tovask-cli: unknown command '" << tool.remaining().front() << "'\n\n" << tool.help();
-        else
-            std::cerr << "tovask-cli: " << e.what() << '\n' << (chosen.empty() ? tool.help() : chosen.front()->help());
-        return exitUsage;
+        if (chosen.empty() && tool.remaining_size() > 0 && tool.remaining().front().rfind("-", 0) != 0)
+            return UsageError("unknown command '" + tool.remaining().front() + "'", "\n" + tool.help());
+        return UsageError(e.what(), chosen.empty() ? tool.help() : chosen.front()->help());
     }
     if (version) {
-        std::cout << "tovask-cli " TOVASK_VERSION "\n";
-        return exitOk;
+        if (JsonMode())
+            return PrintJson({{"result", "ok"}, {"exitCode", exitOk}, {"version", TOVASK_VERSION}}) ? exitOk : exitFailed;
+        return PrintOut("tovask-cli " TOVASK_VERSION "\n") ? exitOk : exitFailed;
     }
     const auto chosen = tool.get_subcommands();
-    if (chosen.empty()) {
-        std::cerr << tool.help();
-        return exitUsage;
-    }
+    if (chosen.empty())
+        return UsageError("no command given", tool.help());
     if (verbose)
         SetTraceSink([](const std::string& line) { std::cerr << line << std::flush; });
     return Verbs()[chosen.front()].run();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CatchEndSignals();
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--json")
+            SetJsonMode(true);
+    int code = Run(argc, argv);
+    PrintOut("");  // a failed write still in the buffer is found here
+    // A signal that ended the run decides its code; then output that could
+    // not be written.
+    if (EndSignal() != 0)
+        code = EndSignalExitCode();
+    else if (OutputFailed())
+        code = exitFailed;
+    PrintJsonOutcome(code);
+    RunEnded();
+    return code;
 }

@@ -24,15 +24,20 @@ const char* kPreviewHelp =
     "                     (xkeyboard-config names: us, de, fr, de(nodeadkeys), ...)\n"
     "  --json             one object: format \"tovask-preview-1\", bytes (hex), text,\n"
     "                     beeps, byteDelayMs, and with a layout: layout, typed, changed\n"
-    "Exit 0 when every character arrives as sent, 1 when any does not, 2 on bad usage.\n";
+    "FILE - is standard input.\n"
+    "Exit 0 when every character arrives as sent, 5 when any does not, 2 on bad usage\n"
+    "or a file error.\n";
 
 const char* kCheckLayoutHelp =
-    "Usage: tovask-cli check-layout FILE --layout NAME[,NAME...]\n"
+    "Usage: tovask-cli check-layout FILE --layout NAME[,NAME...] [--json]\n"
     "For each layout, every character the template in FILE can make the reader send\n"
     "(its texts, sentinels and separators, the track and LRC alphabets) that a host\n"
     "with that layout receives differently, grouped by where it comes from.\n"
-    "Exit 1 when a character of the template's texts, sentinels or separators, or of\n"
-    "the sample card's data changes; 0 otherwise; 2 on bad usage.\n";
+    "FILE - is standard input.\n"
+    "  --json   one object: result, exitCode, layouts (each: layout, verdict, groups\n"
+    "           of source and changes: char, becomes, dead, counts)\n"
+    "Exit 5 when a character of the template's texts, sentinels or separators, or of\n"
+    "the sample card's data changes; 0 otherwise; 2 on bad usage or a file error.\n";
 
 std::vector<std::string> Split(const std::string& text, char sep)
 {
@@ -49,7 +54,7 @@ std::vector<std::string> Split(const std::string& text, char sep)
 
 bool Usage(const std::string& message)
 {
-    std::cerr << "tovask-cli: " << message << '\n';
+    Complain(message);
     return false;
 }
 
@@ -120,7 +125,7 @@ int RunPreview(const std::string& path, const std::optional<std::string>& tracks
         return exitUsage;
     TemplateRecord record;
     if (!LoadRecord(path, record))
-        return exitFailed;
+        return exitUsage;
     const ReaderOutput out = ReaderOutputFor(record, swipe);
     const std::string bytes(out.bytes.begin(), out.bytes.end());
     std::string shown;
@@ -149,7 +154,7 @@ int RunPreview(const std::string& path, const std::optional<std::string>& tracks
                                    {"dead", c.answer.Dead()}});
             o["changed"] = changed;
         }
-        if (!PrintOut(JsonText(o) + "\n"))
+        if (!PrintJson(o))
             return exitFailed;
     } else {
         std::ostringstream s;
@@ -174,10 +179,10 @@ int RunPreview(const std::string& path, const std::optional<std::string>& tracks
         if (!PrintOut(s.str()))
             return exitFailed;
     }
-    return typed.changes.empty() ? exitOk : exitFailed;
+    return typed.changes.empty() ? exitOk : exitChanged;
 }
 
-int RunCheckLayout(const std::string& path, const std::string& names)
+int RunCheckLayout(const std::string& path, const std::string& names, bool json)
 {
     std::vector<std::unique_ptr<HostLayout>> layouts;
     for (const std::string& name : Split(names, ',')) {
@@ -187,21 +192,23 @@ int RunCheckLayout(const std::string& path, const std::string& names)
     }
     TemplateRecord record;
     if (!LoadRecord(path, record))
-        return exitFailed;
+        return exitUsage;
     const CardSwipe sample = SampleSwipe();
     std::ostringstream s;
+    Json array = Json::array();
     bool failed = false;
     for (const auto& layout : layouts) {
         const std::vector<LayoutCheckGroup> groups = CheckLayout(record, *layout, sample);
         failed |= AnyFailure(groups);
-        s << layout->Name() << ": "
-          << (groups.empty() ? "every character arrives as sent"
-                             : AnyFailure(groups) ? "characters of the template or the sample card change"
-                                                  : "only characters the sample card does not use change")
-          << '\n';
+        const char* verdict = groups.empty()         ? "every character arrives as sent"
+                              : AnyFailure(groups) ? "characters of the template or the sample card change"
+                                                   : "only characters the sample card does not use change";
+        s << layout->Name() << ": " << verdict << '\n';
+        Json jsonGroups = Json::array();
         for (const LayoutCheckGroup& g : groups) {
             s << "  " << g.source << ": ";
             const char* sep = "";
+            Json changes = Json::array();
             for (const TypedChange& c : g.changes) {
                 bool counts = false;
                 for (const TypedChange& f : g.failures)
@@ -210,13 +217,20 @@ int RunCheckLayout(const std::string& path, const std::string& names)
                 const bool dataGroup = g.source.find(" data") != std::string::npos;
                 s << sep << ChangeText(c) << (dataGroup && counts ? " (on the sample card)" : "");
                 sep = ", ";
+                changes.push_back({{"char", ShownByte(c.byte)},
+                                   {"becomes", JsonBytes(c.answer.text)},
+                                   {"dead", c.answer.Dead()},
+                                   {"counts", counts}});
             }
             s << '\n';
+            jsonGroups.push_back({{"source", g.source}, {"changes", changes}});
         }
+        array.push_back({{"layout", layout->Name()}, {"verdict", verdict}, {"groups", jsonGroups}});
     }
-    if (!PrintOut(s.str()))
-        return exitFailed;
-    return failed ? exitFailed : exitOk;
+    const int code = failed ? exitChanged : exitOk;
+    if (json)
+        return PrintJson({{"result", ResultName(code)}, {"exitCode", code}, {"layouts", array}}) ? code : exitFailed;
+    return PrintOut(s.str()) ? code : exitFailed;
 }
 
 }  // namespace
@@ -246,12 +260,14 @@ void AddCheckLayoutVerb(CLI::App& tool)
     struct Options {
         std::string path;
         std::string layouts;
+        bool json = false;
     };
     auto o = std::make_shared<Options>();
     CLI::App* verb = AddVerb(tool,
                              {"check-layout", "check-layout FILE --layout NAME[,NAME...]",
                               "list the characters that host layouts change", kCheckLayoutHelp},
-                             [o] { return RunCheckLayout(o->path, o->layouts); });
+                             [o] { return RunCheckLayout(o->path, o->layouts, o->json); });
     verb->add_option("FILE", o->path)->required();
     verb->add_option("--layout", o->layouts, "the hosts' keyboard layouts, separated by ','")->required();
+    AddSwitch(*verb, "--json", o->json);
 }

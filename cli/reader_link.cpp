@@ -5,6 +5,7 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "cli/run_control.h"
 #include "device/com/com_port.h"
 #include "device/kb/kbio.h"
 #include "device/usb/usb_port.h"
@@ -22,16 +23,6 @@ public:
             std::cerr << text << std::endl;
     }
 };
-
-const char* ResultName(int code)
-{
-    switch (code) {
-    case exitOk: return "ok";
-    case exitDiffers: return "differs";
-    case exitUnreachable: return "unreachable";
-    default: return "failed";
-    }
-}
 
 }  // namespace
 
@@ -69,7 +60,15 @@ void CliSink::ShowMessage(const std::string& text, Icon)
     if (m_holding)
         m_held.push_back(text);
     else if (!m_quiet)
-        std::cout << text << std::endl;
+        Print(text);
+}
+
+void CliSink::Print(const std::string& text)
+{
+    if (m_toError)
+        std::cerr << text << std::endl;
+    else
+        PrintOut(text + "\n");
 }
 
 void CliSink::Release(bool print)
@@ -77,7 +76,7 @@ void CliSink::Release(bool print)
     m_holding = false;
     if (print && !m_quiet)
         for (const std::string& text : m_held)
-            std::cout << text << std::endl;
+            Print(text);
     m_held.clear();
 }
 
@@ -90,11 +89,11 @@ int ReaderLink::Open()
     const LinkOptions& o = m_options;
     SimFaultSwitch fault;
     if (o.fault && !ParseSimFault(*o.fault, fault)) {
-        std::cerr << "tovask-cli: unknown fault '" << *o.fault << "': use " << SimFaultNames() << '\n';
+        Complain("unknown fault '" + *o.fault + "': use " + SimFaultNames());
         return exitUsage;
     }
     if (o.fault && !o.simulate) {
-        std::cerr << "tovask-cli: --fault needs --simulate\n";
+        Complain("--fault needs --simulate");
         return exitUsage;
     }
     UsbIds usbIds;
@@ -106,11 +105,11 @@ int ReaderLink::Open()
     if (portKind < 0)
         return exitUsage;
     if (!o.device.empty() && portKind != portKindUSB) {
-        std::cerr << "tovask-cli: --device chooses among USB readers: it needs --port USB\n";
+        Complain("--device chooses among USB readers: it needs --port USB");
         return exitUsage;
     }
     if (o.readers != 1 && !(o.simulate && portKind == portKindUSB)) {
-        std::cerr << "tovask-cli: --readers needs --simulate and --port USB\n";
+        Complain("--readers needs --simulate and --port USB");
         return exitUsage;
     }
     m_simulated = o.simulate ? std::make_unique<SimReader>(portKind) : nullptr;
@@ -122,7 +121,7 @@ int ReaderLink::Open()
         usb->onlyOneReader = true;
     ChooseDevice(o.device);
     if (fault.fault != SimFault::None && !m_simulated->SetFault(fault)) {
-        std::cerr << "tovask-cli: the fault '" << SimFaultName(fault) << "' cannot happen on " << o.port << '\n';
+        Complain("the fault '" + SimFaultName(fault) + "' cannot happen on " + o.port);
         return exitUsage;
     }
     return Restart();
@@ -131,6 +130,10 @@ int ReaderLink::Open()
 int ReaderLink::Restart()
 {
     m_sink.last.clear();
+    struct Held {
+        Held() { HoldEndSignals(true); }
+        ~Held() { HoldEndSignals(false); }
+    } held;
     if (m_links->Start(m_sink) != LinkSet::StartResult::Ok) {
         const int code = ExitCodeOfMessage(m_sink.last, "");
         return code == exitOk ? exitFailed : code;
@@ -140,7 +143,9 @@ int ReaderLink::Restart()
         usb->wantedVendorId = m_links->GetUsbIds().vendorId;
         usb->wantedProductId = m_links->GetUsbIds().productId;
     }
+    m_several.clear();
     if (usb && !usb->FindDevice() && !usb->severalReaders.empty()) {
+        m_several = usb->severalReaders;
         std::string text = "More than one reader answers; choose one with --device PATH or --device LOCATION:";
         for (const HidListing& l : usb->severalReaders)
             text += "\n  " + l.path + (l.location.empty() ? "" : "  (location " + l.location + ")");
@@ -164,7 +169,9 @@ int ReaderLink::Run(void (*procedure)(TransferContext&), const char* success)
     TransferContext ctx{m_doc, host, m_sink, DefaultSleeper()};
     m_links->Fill(ctx);
     m_sink.last.clear();
+    HoldEndSignals(true);
     procedure(ctx);
+    HoldEndSignals(false);
     return ExitCodeOfMessage(m_sink.last, success);
 }
 
@@ -211,12 +218,18 @@ int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& 
     Json names = Json::array();
     for (const Difference& d : differences)
         names.push_back(d.name);
-    const Json result = {{"result", ResultName(code)},
-                         {"exitCode", code},
-                         {"message", JsonName(message.empty() ? link.Sink().last : message)},
-                         {"differences", names},
-                         {"path", JsonName(link.Path())}};
-    return PrintOut(JsonText(result) + "\n") ? code : exitFailed;
+    Json result = {{"result", ResultName(code)},
+                   {"exitCode", code},
+                   {"message", JsonName(message.empty() ? link.Sink().last : message)},
+                   {"differences", names},
+                   {"path", JsonName(link.Path())}};
+    if (!link.SeveralReaders().empty()) {
+        Json readers = Json::array();
+        for (const HidListing& l : link.SeveralReaders())
+            readers.push_back({{"path", JsonName(l.path)}, {"location", JsonName(l.location)}});
+        result["readers"] = readers;
+    }
+    return PrintJson(result) ? code : exitFailed;
 }
 
 int FileFailed(const LinkOptions& o, ReaderLink& link, const std::string& said)
@@ -228,14 +241,42 @@ int Compare(const LinkOptions& o, ReaderLink& link, const std::string& file, con
             const ConfigImage& readerImage)
 {
     const std::vector<Difference> differences = Differences(fileImage, readerImage);
-    if (differences.empty()) {
-        const std::string same = "The reader holds " + file + ".";
-        if (!o.json)
-            std::cout << same << std::endl;
-        return Finish(o, link, exitOk, same);
-    }
-    const std::string head = "The reader holds other values than " + file + ":";
+    const std::string said = differences.empty() ? "The reader holds " + file + "."
+                                                 : "The reader holds other values than " + file + ":";
     if (!o.json)
-        std::cout << head << std::endl;
-    return Finish(o, link, exitDiffers, head, differences);
+        PrintOut(said + "\n");
+    return Finish(o, link, differences.empty() ? exitOk : exitDiffers, said, differences);
+}
+
+WriteResult WriteVerified(ReaderLink& link, const ConfigImage& image, const std::string& file, bool ifDifferent,
+                          bool verify)
+{
+    WriteResult r;
+    ConfigImage back{};
+    if (ifDifferent) {
+        r.code = link.Read(back, true);
+        // A reader that cannot be read is written all the same; one not reached is not.
+        if (r.code == exitUnreachable || r.code >= 128) {
+            r.message = link.Sink().last;
+            return r;
+        }
+        if (r.code == exitOk && Differences(image, back).empty()) {
+            r.message = "The reader already holds " + file + ".";
+            r.skipped = true;
+            return r;
+        }
+    }
+    r.code = link.Write(image);
+    r.message = link.Sink().last;
+    if (r.code != exitOk || !verify)
+        return r;
+    r.code = link.Read(back, true);
+    r.message = link.Sink().last;
+    if (r.code != exitOk)
+        return r;
+    r.differences = Differences(image, back);
+    r.code = r.differences.empty() ? exitOk : exitDiffers;
+    r.message = r.differences.empty() ? "The reader holds " + file + "." : "The reader holds other values than " + file + ":";
+    r.compared = true;
+    return r;
 }

@@ -12,6 +12,7 @@
 #include "cli/verbs.h"
 #include "device/link_set.h"
 #include "device/transfer.h"
+#include "device/usb/usb_port.h"
 #include "model/tovask_doc.h"
 #include "sim/simulated_reader.h"
 
@@ -67,10 +68,14 @@ public:
     void ShowMessage(const std::string& text, Icon) override;
     void Hold() { m_holding = true; }
     void Release(bool print);
+    // Messages go to standard error from now on.
+    void ToStandardError() { m_toError = true; }
     std::string last;
 
 private:
+    void Print(const std::string& text);
     bool m_quiet;
+    bool m_toError = false;
     bool m_holding = false;
     std::vector<std::string> m_held;
 };
@@ -96,6 +101,8 @@ public:
     int Read(ConfigImage& image, bool quiet = false);
     // The device the link used: the HID path, the serial device, or "".
     std::string Path() const;
+    // The readers that answered when more than one did (Restart refused them).
+    const std::vector<HidListing>& SeveralReaders() const { return m_several; }
     CliSink& Sink() { return m_sink; }
     LinkSet& Links() { return *m_links; }
     SimReader* Simulated() { return m_simulated.get(); }
@@ -108,12 +115,27 @@ private:
     std::unique_ptr<SimReader> m_simulated;
     std::unique_ptr<LinkSet> m_links;
     CTovaskDoc m_doc;
+    std::vector<HidListing> m_several;
 };
 
 // How a transfer verb ends: the line(s) it prints, or with --json the one
-// object (result, exitCode, message, differences, path).
+// object (result, exitCode, message, differences, path, and readers when
+// several answered).
 int Finish(const LinkOptions& o, ReaderLink& link, int code, const std::string& message,
            const std::vector<Difference>& differences = {});
+
+// One write as write and write --each make it: with ifDifferent the reader
+// is read first and not written when it holds the image already; with
+// verify it is read back after the write and compared.
+struct WriteResult {
+    int code = 0;          // an exit code
+    std::string message;   // the last word: the procedure's message, or what the comparison says
+    std::vector<Difference> differences;
+    bool skipped = false;  // the reader held the image already
+    bool compared = false; // message is the comparison's, not a procedure's
+};
+WriteResult WriteVerified(ReaderLink& link, const ConfigImage& image, const std::string& file, bool ifDifferent,
+                          bool verify);
 
 // A file that cannot be read or saved (said: "FILE: cause"): exitUsage, and
 // with --json the object that says so.

@@ -20,10 +20,13 @@ const char* kWriteHelp =
     "  --if-different   read first; when the reader already holds FILE, write nothing\n"
     "  --each           program reader after reader, each written and verified: on USB or\n"
     "                   a serial device path as each is connected, on COMn and PS2 after\n"
-    "                   Enter; Ctrl+C ends the run once the reader at hand is done\n"
+    "                   Enter; Ctrl+C (SIGTERM, SIGHUP) ends the run once the reader at\n"
+    "                   hand is done, as does output that cannot be written\n"
     "  --count N        end after N readers\n"
-    "  --log FILE       append one JSON line per reader to FILE\n"
-    "  --json           print one JSON object: result, exitCode, message, differences, path\n"
+    "  --log FILE       append one JSON line per reader to FILE (- standard output),\n"
+    "                   synced to the disk before the reader's line is printed\n"
+    "  --json           print one JSON object: result, exitCode, message, differences,\n"
+    "                   path; with --each one JSON line per reader and a summary line\n"
     "  --device D       USB: the reader with this path, location or serial number\n"
     "                   (see tovask-cli devices); without it, several readers\n"
     "                   answering are refused\n"
@@ -32,11 +35,13 @@ const char* kWriteHelp =
     "  --readers N      with --simulate on USB: N identical simulated readers\n"
     "  --fault=NAME     make the simulated reader misbehave: stop, late, garble,\n"
     "                   refuse[=N], vanish, cts-low, drift[=N]\n"
-    "Exit code 0 written (and verified where asked), 1 the transfer failed, 2 bad usage\n"
-    "or a file error, 3 the reader holds other values than FILE, 4 no reader could be\n"
-    "reached (not found, the port cannot be opened, permission denied, several USB\n"
-    "readers and no --device). With --each:\n"
-    "0 when no reader failed, 1 otherwise; the last line says how many of each.\n";
+    "FILE - is standard input.\n"
+    "Exit code 0 written (and verified where asked), 1 the transfer failed or the output\n"
+    "could not be written, 2 bad usage or a file error, 3 the reader holds other values\n"
+    "than FILE, 4 no reader could be reached (not found, the port cannot be opened,\n"
+    "permission denied, several USB readers and no --device), 128+N a signal N (130\n"
+    "Ctrl+C) came; the transfer at hand was finished first. With --each: 0 when no\n"
+    "reader failed, 1 otherwise; the last line says how many of each.\n";
 
 const char* kReadHelp =
     "Usage: tovask-cli read --port PORT -o FILE [--json] [--device PATH|LOCATION|SERIAL]\n"
@@ -44,43 +49,36 @@ const char* kReadHelp =
     "Reads the reader's template and saves it to FILE.\n"
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                (on Windows also \\\\.\\COM12)\n"
-    "  -o FILE       where to save the template (64 bytes)\n"
+    "  -o FILE       where to save the template (64 bytes); - for standard output,\n"
+    "                the messages then go to standard error\n"
     TOVASK_LINK_OPTIONS_HELP
-    "Exit code 0 on \"programmable MR reading OK!\", 1 the transfer failed, 2 bad usage\n"
-    "or a file error, 4 no reader could be reached.\n";
+    "Exit code 0 on \"programmable MR reading OK!\", 1 the transfer failed or the output\n"
+    "could not be written, 2 bad usage or a file error, 4 no reader could be reached,\n"
+    "128+N a signal N (130 Ctrl+C) came; the transfer at hand was finished first.\n";
 
 int Write(const WriteOptions& o)
 {
-    ConfigImage fileImage{}, readerImage{};
+    ConfigImage fileImage{};
     ReaderLink link(o.link);
     if (std::string said; !LoadTemplateFile(o.file, fileImage, &said))
         return FileFailed(o.link, link, said);
     if (const int code = link.Open(); code != exitOk)
         return code == exitUsage ? code : Finish(o.link, link, code, "");
-    if (o.ifDifferent) {
-        const int code = link.Read(readerImage, true);
-        if (code == exitUnreachable)
-            return Finish(o.link, link, code, "");
-        // A reader that cannot be read is written all the same.
-        if (code == exitOk && Differences(fileImage, readerImage).empty()) {
-            const std::string same = "The reader already holds " + o.file + ".";
-            if (!o.link.json)
-                std::cout << same << std::endl;
-            return Finish(o.link, link, exitOk, same);
-        }
-    }
-    int code = link.Write(fileImage);
-    if (code != exitOk || !o.verify)
-        return Finish(o.link, link, code, "");
-    code = link.Read(readerImage, true);
-    if (code != exitOk)
-        return Finish(o.link, link, code, "");
-    return Compare(o.link, link, o.file, fileImage, readerImage);
+    const WriteResult w = WriteVerified(link, fileImage, o.file, o.ifDifferent, o.verify);
+    if ((w.skipped || w.compared) && !o.link.json)
+        PrintOut(w.message + "\n");
+    return Finish(o.link, link, w.code, w.message, w.differences);
 }
 
 int Read(const LinkOptions& o, const std::string& out)
 {
+    if (out == "-" && o.json) {
+        Complain("-o - and --json would both print on standard output");
+        return exitUsage;
+    }
     ReaderLink link(o);
+    if (out == "-")
+        link.Sink().ToStandardError();  // standard output carries the 64 bytes
     int code = link.Open();
     if (code == exitUsage)
         return code;

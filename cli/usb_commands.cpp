@@ -30,11 +30,12 @@ const char* kDevicesHelp =
     "write, read and verify take a path, a location or a serial number with --device.\n"
     "  --json       print a JSON array of objects with the keys path, vendorId,\n"
     "               productId, version, manufacturer, product, openable, reader,\n"
-    "               location, serial\n"
+    "               location, serial (identifiers and version as hex strings, as in\n"
+    "               the table)\n"
     "  --simulate   list the simulated reader's bus instead\n";
 
 const char* kUdevHelp =
-    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--group NAME] [--fixed-layout NAME]\n"
+    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--group NAME] [--fixed-layout NAME] [--json]\n"
     "Prints the udev rules that let the person at the seat (uaccess) program the\n"
     "reader with these identifiers (default as for devices): its configuration\n"
     "interface only, never the interface that types the swipes.\n"
@@ -45,6 +46,7 @@ const char* kUdevHelp =
     "  --fixed-layout NAME  add a rule that keeps the reader's keyboard on that\n"
     "                       layout (us) on desktops that honour XKB_FIXED_LAYOUT\n"
     "                       (see the README)\n"
+    "  --json               print one JSON object: result, exitCode, rules\n"
     "Install them with:\n"
     "  tovask-cli udev-rule --vid 0c2e --pid 0720 | sudo tee /etc/udev/rules.d/60-tovask-reader.rules\n"
     "  sudo udevadm control --reload && sudo udevadm trigger\n"
@@ -56,15 +58,21 @@ std::string Cell(std::string text, std::size_t width)
     return text;
 }
 
-void PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
+std::string VersionText(const HidListing& l)
+{
+    char version[8];
+    std::snprintf(version, sizeof version, "%04x", l.versionNumber);
+    return version;
+}
+
+bool PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
 {
     const std::string wantedText = UsbIdText(wanted.vendorId) + ":" + UsbIdText(wanted.productId);
     std::vector<std::vector<std::string>> rows{
         {"PATH", "LOCATION", "SERIAL", "ID", "VERSION", "OPENABLE", "READER", "MANUFACTURER / PRODUCT"}};
     for (const HidListing& l : list) {
-        char version[8];
-        std::snprintf(version, sizeof version, "%04x", l.versionNumber);
-        rows.push_back({l.path, l.location, ShownText(l.serialNumber), UsbIdText(l.vendorId) + ":" + UsbIdText(l.productId), version,
+        rows.push_back({l.path, l.location, ShownText(l.serialNumber), UsbIdText(l.vendorId) + ":" + UsbIdText(l.productId),
+                        VersionText(l),
                         l.openable ? "yes" : "no (" + l.whyNot + ")", l.reader ? "yes" : "",
                         l.manufacturer + " / " + l.product});
     }
@@ -72,11 +80,11 @@ void PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
     for (const auto& row : rows)
         for (std::size_t c = 0; c < row.size(); ++c)
             widths[c] = std::max(widths[c], row[c].size());
+    std::string text;
     for (const auto& row : rows) {
-        std::string line;
         for (std::size_t c = 0; c + 1 < row.size(); ++c)
-            line += Cell(row[c], widths[c]) + "  ";
-        std::cout << line << row.back() << '\n';
+            text += Cell(row[c], widths[c]) + "  ";
+        text += row.back() + '\n';
     }
     // A composite reader's keyboard interface is not the user's: the reader
     // is its interface that opens, where one does.
@@ -84,30 +92,30 @@ void PrintTable(const std::vector<HidListing>& list, UsbIds wanted)
     if (reader == list.end())
         reader = std::find_if(list.begin(), list.end(), [](const HidListing& l) { return l.reader; });
     if (reader == list.end())
-        std::cout << "\nNo HID interface is " << wantedText
-                  << ", the reader Tovask looks for. Name yours with --vid and --pid.\n";
+        text += "\nNo HID interface is " + wantedText + ", the reader Tovask looks for. Name yours with --vid and --pid.\n";
     else if (!reader->openable)
-        std::cout << "\nThe reader " << wantedText << " is " << reader->path << ", but Tovask may not open it ("
-                  << reader->whyNot << "): install the udev rule (tovask-cli udev-rule --help).\n";
+        text += "\nThe reader " + wantedText + " is " + reader->path + ", but Tovask may not open it (" + reader->whyNot +
+                "): install the udev rule (tovask-cli udev-rule --help).\n";
     else
-        std::cout << "\nThe reader " << wantedText << " is " << reader->path << ".\n";
+        text += "\nThe reader " + wantedText + " is " + reader->path + ".\n";
+    return PrintOut(text);
 }
 
-void PrintJson(const std::vector<HidListing>& list)
+bool PrintList(const std::vector<HidListing>& list)
 {
     Json array = Json::array();
     for (const HidListing& l : list)
         array.push_back({{"path", JsonName(l.path)},
                          {"vendorId", UsbIdText(l.vendorId)},
                          {"productId", UsbIdText(l.productId)},
-                         {"version", l.versionNumber},
+                         {"version", VersionText(l)},
                          {"manufacturer", JsonBytes(l.manufacturer)},
                          {"product", JsonBytes(l.product)},
                          {"openable", l.openable},
                          {"reader", l.reader},
                          {"location", JsonName(l.location)},
                          {"serial", JsonBytes(l.serialNumber)}});
-    std::cout << JsonText(array) << '\n';
+    return PrintJson(array);
 }
 
 }  // namespace
@@ -120,7 +128,7 @@ bool ResolveUsbIds(const UsbIdOptions& ids, UsbIds& out)
     const UsbIdSource pid[] = {{"--pid", ids.pid}, {"TOVASK_USB_PID", EnvironmentText("TOVASK_USB_PID")}};
     if (!PickUsbId({vid[0], vid[1]}, build.vendorId, out.vendorId, error)
         || !PickUsbId({pid[0], pid[1]}, build.productId, out.productId, error)) {
-        std::cerr << "tovask-cli: " << error << '\n';
+        Complain(error);
         return false;
     }
     return true;
@@ -143,14 +151,10 @@ void AddDevicesVerb(CLI::App& tool)
             LinkSet links(portKindUSB, simulated.get());
             std::vector<HidListing> list;
             if (!ListHidInterfaces(links.Usb()->Backend(), wanted, list)) {
-                std::cerr << "tovask-cli: the system's HID devices could not be listed\n";
+                Complain("the system's HID devices could not be listed");
                 return exitFailed;
             }
-            if (o->json)
-                PrintJson(list);
-            else
-                PrintTable(list, wanted);
-            return exitOk;
+            return (o->json ? PrintList(list) : PrintTable(list, wanted)) ? exitOk : exitFailed;
         });
     AddSwitch(*verb, "--json", o->json);
     AddSwitch(*verb, "--simulate", o->simulate);
@@ -178,14 +182,19 @@ void AddUdevRuleVerb(CLI::App& tool)
                                  if (*fixedLayout) {
                                      std::string error;
                                      if (!OpenHostLayout(**fixedLayout, error)) {
-                                         std::cerr << "tovask-cli: --fixed-layout: " << error << '\n';
+                                         Complain("--fixed-layout: " + error);
                                          return exitUsage;
                                      }
                                      text += FixedLayoutRuleText(resolved, **fixedLayout);
                                  }
+                                 if (JsonMode())
+                                     return PrintJson({{"result", "ok"}, {"exitCode", exitOk}, {"rules", text}})
+                                                ? exitOk
+                                                : exitFailed;
                                  return PrintOut(text) ? exitOk : exitFailed;
                              });
     AddUsbIdOptions(*verb, *ids);
     verb->add_option("--fixed-layout", *fixedLayout, "keep the reader's keyboard on this layout");
     verb->add_option("--group", *group, "also give the members of this group the reader");
+    verb->add_flag("--json")->description("print one JSON object: result, exitCode, rules");
 }

@@ -8,11 +8,13 @@
 
 #include <CLI/CLI.hpp>
 
+// The exit codes of every verb; a run that a signal ended exits 128 + the signal.
 constexpr int exitOk = 0;
-constexpr int exitFailed = 1;
-constexpr int exitUsage = 2;      // bad usage, or a file that cannot be read or saved
-constexpr int exitDiffers = 3;    // the reader holds other values than the file
+constexpr int exitFailed = 1;       // a transfer failed, or the output could not be written
+constexpr int exitUsage = 2;        // bad usage, or a file that cannot be read or saved
+constexpr int exitDiffers = 3;      // the reader (diff: B) holds other values than the file
 constexpr int exitUnreachable = 4;  // no reader could be reached
+constexpr int exitChanged = 5;      // characters change on the way to the host (preview, check-layout)
 
 struct VerbTexts {
     std::string name;

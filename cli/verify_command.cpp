@@ -14,8 +14,10 @@ const char* kVerifyHelp =
     "  --port PORT   USB, PS2, COM1..COM255, or a serial device path such as /dev/ttyUSB0\n"
     "                (on Windows also \\\\.\\COM12)\n"
     TOVASK_LINK_OPTIONS_HELP
-    "Exit code 0 the reader holds FILE, 1 the transfer failed, 2 bad usage or a file\n"
-    "error, 3 the reader holds other values than FILE, 4 no reader could be reached.\n";
+    "FILE - is standard input.\n"
+    "Exit code 0 the reader holds FILE, 1 the transfer failed or the output could not\n"
+    "be written, 2 bad usage or a file error, 3 the reader holds other values than\n"
+    "FILE, 4 no reader could be reached, 128+N a signal N came (after the transfer).\n";
 
 }  // namespace
 

@@ -1,25 +1,21 @@
 // write --each: one template into reader after reader, each written and
-// verified, with a line per reader, an optional JSON log, and Ctrl+C that
-// ends the run only between readers.
-#include <csignal>
+// verified, with a line per reader, an optional JSON log, and Ctrl+C (or
+// SIGTERM, SIGHUP) that ends the run only between readers. What was done to
+// a reader is in the log, synced to the disk, before its line is printed.
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
-
-#ifndef _WIN32
-#include <pthread.h>
-#endif
 
 #include "cli/cli_io.h"
 #include "cli/json.h"
 #include "cli/reader_link.h"
 #include "device/com/com_port.h"
 #include "device/device_node.h"
+#include "cli/run_control.h"
 #include "device/trace.h"
 #include "device/usb/usb_port.h"
 #include "model/sha256.h"
@@ -33,53 +29,16 @@ constexpr int kPollMs = 250;
 constexpr int kSimRemoveMs = 1000;
 constexpr int kSimConnectMs = 300;
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int) { g_interrupted = 1; }
-
-// Ctrl+C sets the flag and cuts a wait short; during a transfer it is held
-// back until the transfer is done, so no frame is cut in half.
-class InterruptGuard {
-public:
-    InterruptGuard()
-    {
-#ifdef _WIN32
-        std::signal(SIGINT, OnInterrupt);
-#else
-        struct sigaction sa = {};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = 0;  // no restart: a wait for Enter ends at once
-        sigaction(SIGINT, &sa, &m_old);
-#endif
+// A line for the person at the bench: on standard output, or with --json
+// (which keeps standard output for the JSON lines) on standard error.
+bool Say(const std::string& line)
+{
+    if (JsonMode()) {
+        std::cerr << line << std::endl;
+        return true;
     }
-    ~InterruptGuard()
-    {
-#ifdef _WIN32
-        std::signal(SIGINT, SIG_DFL);
-#else
-        sigaction(SIGINT, &m_old, nullptr);
-#endif
-    }
-    static void Hold(bool hold)
-    {
-#ifndef _WIN32
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
-#else
-        (void)hold;
-#endif
-    }
-
-private:
-#ifndef _WIN32
-    struct sigaction m_old = {};
-#endif
-};
-
-void Say(const std::string& line) { PrintOut(line + "\n"); }
+    return PrintOut(line + "\n");
+}
 
 std::string UtcNow()
 {
@@ -267,11 +226,11 @@ private:
     bool Pause()
     {
         for (int waited = 0; waited < kPollMs; waited += 50) {
-            if (g_interrupted)
+            if (EndSignal())
                 return false;
             DefaultSleeper().Sleep(50);
         }
-        return !g_interrupted;
+        return !EndSignal();
     }
 
     void Schedule(bool plug, int afterMs, const std::string& path)
@@ -357,16 +316,11 @@ struct Result {
 // One reader: read first with --if-different, write, read back, compare.
 Result Program(const WriteOptions& o, ReaderLink& link, const ConfigImage& image)
 {
-    ConfigImage back{};
-    if (o.ifDifferent && link.Read(back, true) == exitOk && Differences(image, back).empty())
-        return {"skipped", "The reader already holds " + o.file + ".", {}};
-    if (link.Write(image) != exitOk)
-        return {"failed", link.Sink().last, {}};
-    if (link.Read(back, true) != exitOk)
-        return {"failed", link.Sink().last, {}};
-    std::vector<Difference> differences = Differences(image, back);
-    if (!differences.empty())
-        return {"failed", "The reader holds other values than " + o.file + ":", differences};
+    const WriteResult w = WriteVerified(link, image, o.file, o.ifDifferent, true);
+    if (w.skipped)
+        return {"skipped", w.message, {}};
+    if (w.code != exitOk)
+        return {"failed", w.message, w.differences};
     return {"ok", "written and verified", {}};
 }
 
@@ -377,20 +331,16 @@ int WriteEach(const WriteOptions& o)
     ConfigImage image{};
     if (!LoadTemplateFile(o.file, image))
         return exitUsage;
-    std::ofstream log;
-    if (!o.log.empty()) {
-        log.open(o.log, std::ios::app);
-        if (!log) {
-            std::cerr << "tovask-cli: " << o.log << ": cannot be opened for appending\n";
-            return exitUsage;
-        }
-    }
     ReaderLink link(o.link, true);
     if (const int code = link.Open(); code == exitUsage)
         return code;
+    // Opened once the run is sure to start, before the first reader.
+    SyncedLog log;
+    if (std::string error; !o.log.empty() && !log.Open(o.log, error)) {
+        Complain(o.log + ": " + error);
+        return exitUsage;
+    }
     Arrivals arrivals(o, link);
-    InterruptGuard guard;
-    g_interrupted = 0;
     const std::string digest = Sha256Hex(image.data(), image.size());
     CountingSleeper counting(DefaultSleeper());
     SetDefaultSleeper(&counting);
@@ -400,15 +350,17 @@ int WriteEach(const WriteOptions& o)
     } restore{counting.Inner()};
 
     int written = 0, failed = 0, skipped = 0;
+    bool logFailed = false;
     std::set<std::string> done;  // readers programmed and not yet taken away
     std::map<std::string, int> serials;  // USB serial number: the reader that had it first
     for (int n = 1; o.count == 0 || n <= o.count; ++n) {
         Present reader = arrivals.Fixed() ? Present{link.Path(), "", ""} : arrivals.WaitForNew(done);
-        if (g_interrupted)
+        if (EndSignal())
             break;
         const auto seen = std::chrono::steady_clock::now();
         const long long waitedBefore = counting.waited;
-        InterruptGuard::Hold(true);
+        // The reader's whole turn is one transfer: a signal waits for its end.
+        HoldEndSignals(true);
         // Each reader by its own place, all of its interfaces (a composite
         // reader answers on another than the first): readers already
         // connected are programmed one after another.
@@ -421,7 +373,7 @@ int WriteEach(const WriteOptions& o)
             r = {"failed", link.Sink().last, {}};
         else
             r = Program(o, link, image);
-        InterruptGuard::Hold(false);
+        HoldEndSignals(false);
         if (TraceOn()) {
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - seen).count();
             const long long waits = counting.waited - waitedBefore;
@@ -437,46 +389,61 @@ int WriteEach(const WriteOptions& o)
         // The interface written (a composite reader's is not the first listed).
         const std::string path = arrivals.Usb() && !link.Path().empty() ? link.Path() : reader.path;
         (r.result == "failed" ? failed : r.result == "skipped" ? skipped : written) += 1;
-        std::string line = "reader " + std::to_string(n) + " " + (path.empty() ? o.link.port : path) +
-                           ": " + r.message;
+        Json names = Json::array();
         for (const Difference& d : r.differences)
-            line += "\n" + d.line;
-        Say(line);
+            names.push_back(d.name);
+        const Json entry = {{"time", UtcNow()},          {"n", n},
+                            {"port", JsonName(o.link.port)}, {"path", JsonName(path)},
+                            {"location", JsonName(reader.location)},
+                            {"serial", JsonBytes(reader.serial)}, {"file", JsonName(o.file)},
+                            {"template", digest},        {"result", r.result},
+                            {"message", JsonName(r.message)}, {"differences", names}};
+        const std::string entryLine = entry.dump(-1, ' ', true, Json::error_handler_t::replace);
+        // The log first: a reader programmed is on the disk before anything is said of it.
+        if (std::string error; log.IsOpen() && !log.Append(entryLine, error)) {
+            Complain(o.log + ": " + error);
+            logFailed = true;
+        }
+        if (JsonMode()) {
+            PrintOut(entryLine + "\n");
+        } else {
+            std::string line = "reader " + std::to_string(n) + " " +
+                               (path.empty() ? o.link.port : path) + ": " + r.message;
+            for (const Difference& d : r.differences)
+                line += "\n" + d.line;
+            Say(line);
+        }
         if (!reader.serial.empty() && !serials.emplace(reader.serial, n).second)
             Say("Warning: reader " + std::to_string(n) + " has the serial number " + reader.serial + " of reader " +
                 std::to_string(serials[reader.serial]) + ".");
-        if (log.is_open()) {
-            Json names = Json::array();
-            for (const Difference& d : r.differences)
-                names.push_back(d.name);
-            const Json entry = {{"time", UtcNow()},          {"n", n},
-                                {"port", JsonName(o.link.port)}, {"path", JsonName(path)},
-                                {"location", JsonName(reader.location)},
-                                {"serial", JsonBytes(reader.serial)}, {"file", JsonName(o.file)},
-                                {"template", digest},        {"result", r.result},
-                                {"message", JsonName(r.message)}, {"differences", names}};
-            log << entry.dump(-1, ' ', true) << std::endl;
-        }
-        if ((o.count != 0 && n >= o.count) || g_interrupted)
+        // A log or an output that fails ends the run: nothing more goes unrecorded.
+        if ((o.count != 0 && n >= o.count) || EndSignal() || logFailed || OutputFailed())
             break;
         if (arrivals.Fixed()) {
-            Say("Connect the next reader and press Enter.");
-            std::string answer;
-            if (!std::getline(std::cin, answer) || g_interrupted)
+            if (!Say("Connect the next reader and press Enter.") || !WaitForEnter())
                 break;
             continue;
         }
         done.insert(reader.Key());
         if (!arrivals.WaitForNew(done, false).path.empty())
             continue;  // another reader was connected already
-        Say("Remove the reader.");
-        arrivals.AfterRemovePrompt(reader.path);
-        if (!arrivals.WaitForGone(reader.Key()))
+        if (!Say("Remove the reader."))
             break;
-        Say("Connect the next reader.");
+        arrivals.AfterRemovePrompt(reader.path);
+        if (!arrivals.WaitForGone(reader.Key()) || !Say("Connect the next reader."))
+            break;
         arrivals.AfterConnectPrompt();
     }
-    Say(std::to_string(written) + " written and verified, " + std::to_string(failed) + " failed" +
-        (skipped ? ", " + std::to_string(skipped) + " already held the template" : ""));
-    return failed == 0 ? exitOk : exitFailed;
+    const int code = EndSignal()                    ? EndSignalExitCode()
+                     : logFailed || OutputFailed() ? exitFailed
+                     : failed == 0                 ? exitOk
+                                                   : exitFailed;
+    if (JsonMode()) {
+        PrintJson({{"result", ResultName(code)}, {"exitCode", code}, {"written", written}, {"failed", failed},
+                   {"skipped", skipped}});
+    } else {
+        PrintOut(std::to_string(written) + " written and verified, " + std::to_string(failed) + " failed" +
+                 (skipped ? ", " + std::to_string(skipped) + " already held the template" : "") + "\n");
+    }
+    return code;
 }

@@ -67,9 +67,10 @@ SimSerialReader::SimSerialReader(SimReaderMemory& memory, Line line) : m_memory(
     m_slavePath = name;
 
     // The name handed to the program is a link in a folder of our own, so
-    // that unplugging can take it away.
-    char folder[] = "/tmp/tovask-sim-XXXXXX";
-    if (::mkdtemp(folder)) {
+    // that unplugging can take it away; in TMPDIR when it is set.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/tovask-sim-XXXXXX";
+    if (::mkdtemp(folder.data())) {
         m_linkFolder = folder;
         m_devicePath = m_linkFolder + "/ttySIM0";
         if (::symlink(m_slavePath.c_str(), m_devicePath.c_str()) != 0)

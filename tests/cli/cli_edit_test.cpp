@@ -83,7 +83,7 @@ TEST_F(CliEditTest, SetRefusesEachBadValueAndLeavesTheFile)
             args += " " + Q(std::string(c.assignments).substr(pos, end - pos));
         }
         const CliRun r = Cli("set " + Q(Path("t.mtl")) + args);
-        EXPECT_EQ(r.code, 1) << c.assignments;
+        EXPECT_EQ(r.code, 2) << c.assignments;
         EXPECT_EQ(r.err, std::string("tovask-cli: ") + c.message + "\n");
         EXPECT_EQ(Read(Path("t.mtl")), before) << c.assignments;
         EXPECT_EQ(fs::last_write_time(Path("t.mtl")), stamp) << c.assignments;
@@ -182,7 +182,7 @@ TEST_F(CliEditTest, DiffListsChangedValuesAndUnownedBytes)
     b[0x34] = static_cast<char>(b[0x34] ^ 0x22);  // a start sentinel and a bit that no value owns
     Write(Path("b.mtl"), b);
     r = Cli("diff " + Q(Path("a.mtl")) + " " + Q(Path("b.mtl")));
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.out,
               "T1Prefix: \"\" -> \"A[CR]\"\n"
               "T1Lrc: Disable -> Enable\n"
@@ -195,7 +195,7 @@ TEST_F(CliEditTest, DiffListsChangedValuesAndUnownedBytes)
     c[0x3F] = 0;  // an output delay of 0 reads as 4
     Write(Path("c.mtl"), c);
     r = Cli("diff " + Q(Path("a.mtl")) + " " + Q(Path("c.mtl")));
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.out, "image: 0x3f: 04 -> 00\n");
 
     EXPECT_EQ(Cli("diff " + Q(Path("a.mtl")) + " " + Q(Path("absent.mtl"))).code, 2);
@@ -252,7 +252,7 @@ TEST_F(CliEditTest, FromJsonRefusesWhatItCannotTrust)
     for (const auto& [json, message] : cases) {
         Write(Path("bad.json"), json);
         const CliRun r = Cli("from-json - " + Q(Path("out.mtl")) + " < " + Q(Path("bad.json")));
-        EXPECT_EQ(r.code, 1) << json;
+        EXPECT_EQ(r.code, 2) << json;
         EXPECT_EQ(r.err, "tovask-cli: standard input: " + message + "\n") << json;
         EXPECT_FALSE(fs::exists(Path("out.mtl"))) << json;
     }
@@ -279,9 +279,10 @@ TEST_F(CliEditTest, ErrorsNameTheFileAndTheCause)
         {"get " + Q(Path("t.mtl")) + " T1Prefix >/dev/full", "standard output: No space left on device"},
 #endif
     };
+    // A file error is 2, output that cannot be written 1, for every verb.
     for (const auto& [args, message] : cases) {
         const CliRun r = Cli(args);
-        EXPECT_EQ(r.code, 1) << args;
+        EXPECT_EQ(r.code, message.starts_with("standard output: ") ? 1 : 2) << args;
         EXPECT_EQ(r.err, "tovask-cli: " + message + "\n") << args;
     }
 #ifndef _WIN32
@@ -289,7 +290,7 @@ TEST_F(CliEditTest, ErrorsNameTheFileAndTheCause)
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err, "tovask-cli: " + Path("short.mtl") + ": Unexpected file format.\n");
     ASSERT_EQ(Cli("new " + Q(Path("new.mtl"))).code, 0);
-    EXPECT_EQ(Cli("diff " + Q(Path("t.mtl")) + " " + Q(Path("new.mtl")) + " >/dev/full").code, 2);
+    EXPECT_EQ(Cli("diff " + Q(Path("t.mtl")) + " " + Q(Path("new.mtl")) + " >/dev/full").code, 1);
 #endif
 }
 

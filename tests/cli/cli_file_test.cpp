@@ -83,23 +83,23 @@ TEST_F(CliFileTest, FileRules)
 {
     Write(Path("short.mtl"), std::string(63, 'A'));
     CliRun r = Cli("dump " + Path("short.mtl"));
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err, "tovask-cli: " + Path("short.mtl") + ": Unexpected file format.\n");
 
     Write(Path("one.mtl"), "A");
-    EXPECT_EQ(Cli("dump " + Path("one.mtl")).code, 1);
+    EXPECT_EQ(Cli("dump " + Path("one.mtl")).code, 2);
 
     r = Cli("dump " + Path("absent.mtl"));
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("absent.mtl"), std::string::npos);
 
     Write(Path("empty.mtl"), "");
     r = Cli("dump " + Path("empty.mtl"));
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("empty.mtl"), std::string::npos);
 
     r = Cli("new " + Path("no/such/dir/x.mtl"));
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("x.mtl"), std::string::npos);
 }
 

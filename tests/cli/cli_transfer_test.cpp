@@ -105,7 +105,7 @@ TEST_F(CliTransferTest, UsbReaderByItsIdentifiers)
     CliRun r = Cli("devices --json --simulate");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("{\"path\": \"sim:usb-reader\", \"vendorId\": \"1209\", \"productId\": \"0001\", "
-                         "\"version\": 256, \"manufacturer\": \"Tovask\", \"product\": \"Simulated MR\", "
+                         "\"version\": \"0100\", \"manufacturer\": \"Tovask\", \"product\": \"Simulated MR\", "
                          "\"openable\": true, \"reader\": true, \"location\": \"1-1\", \"serial\": \"SIM-0001\"}"),
               std::string::npos)
         << r.out;
@@ -194,7 +194,7 @@ TEST_F(CliTransferTest, VerifyAndIfDifferentOnEveryLink)
                                     "read -o " + Path("no/such/dir.mtl") + " --port COM3"}) {
         r = Cli(args + " --simulate --json");
         EXPECT_EQ(r.code, 2) << args;
-        const std::string head = "{\n  \"result\": \"failed\",\n  \"exitCode\": 2,\n  \"message\": \"" + InJson(Path(""));
+        const std::string head = "{\n  \"result\": \"error\",\n  \"exitCode\": 2,\n  \"message\": \"" + InJson(Path(""));
         EXPECT_EQ(r.out.substr(0, head.size()), head) << args;
         EXPECT_NE(r.err.find("tovask-cli: " + Path("")), std::string::npos) << args << "\n" << r.err;
     }
@@ -248,21 +248,6 @@ TEST_F(CliTransferTest, EachProgramsReaderAfterReaderAndLogsThem)
     EXPECT_NE(namedLog.find("\"port\":\"/dev/ttyUSB\\\\xff\""), std::string::npos) << namedLog;
     EXPECT_NE(namedLog.find("\"file\":\"" + InJson(Path("caf")) + "\\u00e9.mtl\""), std::string::npos) << namedLog;
 #endif
-#ifndef _WIN32
-    // Ctrl+C mid-run: the reader at hand is finished, then the summary; every
-    // reader counted is logged as written and verified.
-    fs::remove(Path("run.log"));
-    const CliRun r = Cli("write " + Path("a.mtl") + " --port USB --each --simulate --log " + Path("run.log") +
-                         " & pid=$!; sleep 2.5; kill -INT $pid; wait $pid");
-    EXPECT_EQ(r.code, 0) << r.err;
-    const std::size_t last = r.out.rfind(" written and verified, 0 failed\n");
-    ASSERT_NE(last, std::string::npos) << r.out;
-    const int counted = std::stoi(r.out.substr(r.out.rfind('\n', last) + 1));
-    EXPECT_GE(counted, 1);
-    const std::string log = Read(Path("run.log"));
-    EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), counted) << log;
-    EXPECT_EQ(log.find("\"result\":\"failed\""), std::string::npos) << log;
-#endif
 }
 
 // Two identical USB readers: a transfer without --device is refused with
@@ -315,7 +300,7 @@ TEST_F(CliTransferTest, DoctorOnTheSimulatedReader)
         {"doctor --simulate", 0,
          "ok    USB reader present: 1209:0001 is sim:usb-reader (location 1-1)\n"
          "ok    USB reader opens: sim:usb-reader opens\n"},
-        {"doctor --simulate --vid 0c2e --pid 0720", 1,
+        {"doctor --simulate --vid 0c2e --pid 0720", 4,
          "fail  USB reader present: no HID interface is 0c2e:0720. Connect the reader, or name its identifiers with "
          "--vid and --pid (tovask-cli devices lists them).\n"},
         {"doctor --port PS2 --simulate --json", 0,

@@ -22,7 +22,8 @@ for f in usr/bin/tovask usr/bin/tovask-cli usr/share/applications/$id.desktop \
          usr/share/metainfo/$id.metainfo.xml usr/share/mime/packages/tovask.xml \
          usr/share/icons/hicolor/48x48/apps/tovask.png usr/lib/udev/rules.d/60-tovask-reader.rules \
          usr/share/doc/tovask/copyright usr/share/doc/tovask/changelog.Debian.gz \
-         usr/share/doc/tovask/changelog.gz usr/share/man/man1/tovask.1.gz usr/share/man/man1/tovask-cli.1.gz; do
+         usr/share/doc/tovask/changelog.gz usr/share/man/man1/tovask.1.gz usr/share/man/man1/tovask-cli.1.gz \
+         usr/share/bash-completion/completions/tovask-cli; do
     [ -e "$root/$f" ] || fail "the package lacks /$f"
 done
 
