@@ -222,7 +222,8 @@ void CMainFrame::CreateActions()
     statusA->setChecked(true);
     connect(statusA, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
     view->addAction(statusA);
-    QDockWidget* preview = CreateOutputPreviewDock(*m_view, this);
+    const std::optional<LockKeyState> locks = QueryLockKeys();
+    QDockWidget* preview = CreateOutputPreviewDock(*m_view, this, locks && locks->capsLock);
     addDockWidget(Qt::BottomDockWidgetArea, preview);
     view->addAction(preview->toggleViewAction());
 

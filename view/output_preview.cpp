@@ -54,8 +54,11 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
     for (const std::string& name : TableLayoutNames())
         m_chooser->addItem(QString::fromStdString(name));
     m_chooser->setToolTip("The host's keyboard layout, as xkeyboard-config names it (de, fr, de(nodeadkeys))");
+    m_capsLock = new QCheckBox("Caps Lock", this);
+    m_capsLock->setToolTip("The host's Caps Lock: with it on, the layout decides which keys type the other case");
     auto* layoutRow = new QHBoxLayout;
     layoutRow->addWidget(m_chooser);
+    layoutRow->addWidget(m_capsLock);
     layoutRow->addWidget(m_counts, 1);
     for (const char* text : {"Sent:", "Layout:", "Received:"}) {
         auto* label = new QLabel(text, this);
@@ -75,6 +78,7 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
             SetLayout(m_chooser->currentText());
     });
 
+    connect(m_capsLock, &QCheckBox::toggled, this, &OutputPreviewPanel::Refresh);
     // Every edit: field edits repaint the view, panel values change their controls.
     m_view.installEventFilter(this);
     for (QCheckBox* c : {m_view.trackCheck[0], m_view.trackCheck[1], m_view.trackCheck[2], m_view.longBeepCheck,
@@ -155,12 +159,12 @@ void OutputPreviewPanel::Refresh()
     const QString key = QString::fromLatin1(reinterpret_cast<const char*>(out.bytes.data()),
                                             static_cast<int>(out.bytes.size())) +
                         QChar(0) + QString::number(out.byteDelayMs) + BeepText(out).c_str() +
-                        QString::number(out.oposNote) + LayoutName();
+                        QString::number(out.oposNote) + LayoutName() + QString::number(m_capsLock->isChecked());
     if (key == m_shownKey)
         return;
     m_shownKey = key;
 
-    const ::TypedText typed = TypeBytes(*m_layout, out.bytes);
+    const ::TypedText typed = TypeBytes(*m_layout, out.bytes, m_capsLock->isChecked());
     std::vector<const TypedChange*> changeAt(out.bytes.size(), nullptr);
     for (const TypedChange& c : typed.changes)
         changeAt[c.offset] = &c;
@@ -170,10 +174,13 @@ void OutputPreviewPanel::Refresh()
     for (std::size_t i = 0; i < out.bytes.size(); ++i) {
         const QString shown = QString::fromStdString(ShownByte(out.bytes[i]));
         const TypedChange* c = changeAt[i];
-        const QString tip = c ? shown + " arrives as " + QString::fromStdString(ShownAnswer(c->answer)) : QString();
+        const QString tip = c ? QString::fromStdString(ChangeText(*c)) : QString();
         sent += Marked(shown, c != nullptr, tip);
-        const KeyAnswer answer = c ? c->answer : m_layout->Answer(out.bytes[i]);
-        QString text = QString::fromStdString(ShownAnswer(answer));
+        const KeyAnswer answer = c ? c->answer : m_layout->Answer(out.bytes[i], m_capsLock->isChecked());
+        QString text;
+        for (QChar ch : QString::fromStdString(answer.text))
+            text += ch.unicode() < 0x20 ? QString::fromStdString(ShownByte(static_cast<std::uint8_t>(ch.unicode())))
+                                        : QString(ch);
         if (answer.Dead())
             text = "\u25CC";  // a dotted circle: a dead key, nothing typed
         else if (answer.text.empty())
@@ -207,7 +214,8 @@ QString OutputPreviewPanel::TypedText() const
 {
     if (!m_layout)
         return {};
-    return QString::fromStdString(TypeBytes(*m_layout, ReaderOutputFor(CurrentTemplate(), SampleSwipe()).bytes).text);
+    return QString::fromStdString(
+        TypeBytes(*m_layout, ReaderOutputFor(CurrentTemplate(), SampleSwipe()).bytes, m_capsLock->isChecked()).text);
 }
 
 QString OutputPreviewPanel::InfoText() const { return m_counts->text() + "\n" + m_info->text(); }
@@ -223,12 +231,14 @@ QSize OutputPreviewPanel::minimumSizeHint() const
     return {std::min(QWidget::minimumSizeHint().width(), 240), QWidget::minimumSizeHint().height()};
 }
 
-QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent)
+QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent, bool capsLock)
 {
     auto* dock = new QDockWidget("Output Preview", parent);
     dock->setObjectName("OutputPreviewDock");
     dock->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
-    dock->setWidget(new OutputPreviewPanel(view, dock));
+    auto* panel = new OutputPreviewPanel(view, dock);
+    panel->CapsLockSwitch()->setChecked(capsLock);
+    dock->setWidget(panel);
     dock->toggleViewAction()->setText("Output Preview");
     dock->toggleViewAction()->setStatusTip("Show or hide what the reader sends for a sample card");
     dock->setVisible(QSettings(settingsOrg, settingsApp).value(visibleKey, true).toBool());

@@ -13,6 +13,7 @@
 
 class CTovaskView;
 class HostLayout;
+class QCheckBox;
 class QComboBox;
 class QDockWidget;
 class QLabel;
@@ -32,6 +33,8 @@ public:
 
     QString LayoutName() const;
     QComboBox* LayoutChooser() const { return m_chooser; }
+    // The host's Caps Lock as the preview assumes it; the window starts it from the keyboard's.
+    QCheckBox* CapsLockSwitch() const { return m_capsLock; }
     // The texts shown, as plain text: MR Test's notation, the host's text, beeps and pace.
     QString SentText() const;
     QString TypedText() const;
@@ -49,6 +52,7 @@ private:
     CTovaskView& m_view;
     std::unique_ptr<HostLayout> m_layout;
     QComboBox* m_chooser;
+    QCheckBox* m_capsLock;
     QLabel* m_sent;
     QLabel* m_typed;
     QLabel* m_info;
@@ -58,5 +62,5 @@ private:
 };
 
 // The panel in a dock under the form, shown unless the user hid it last time;
-// its toggle action is titled "Output Preview".
-QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent);
+// its toggle action is titled "Output Preview". capsLock: the keyboard's Caps Lock at start.
+QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent, bool capsLock = false);
