@@ -10,7 +10,6 @@
 #include "cli/commands.h"
 #include "cli/cli_io.h"
 #include "cli/json.h"
-#include "keyboard/host_layout.h"
 #include "device/usb/usb_port.h"
 #include "device/link_set.h"
 #include "sim/simulated_reader.h"
@@ -32,11 +31,9 @@ const char* kDevicesHelp =
     "  --simulate   list the simulated reader's bus instead\n";
 
 const char* kUdevHelp =
-    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--fixed-layout NAME]\n"
+    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX]\n"
     "Prints the udev rules that let the logged-in user program the reader with these\n"
-    "identifiers (default as for devices). --fixed-layout us adds a rule that keeps\n"
-    "the reader's keyboard on the US layout on desktops that honour XKB_FIXED_LAYOUT\n"
-    "(see the README). Install them with:\n"
+    "identifiers (default as for devices). Install them with:\n"
     "  tovask-cli udev-rule --vid 0c2e --pid 0720 | sudo tee /etc/udev/rules.d/60-tovask-reader.rules\n"
     "  sudo udevadm control --reload && sudo udevadm trigger\n"
     "then unplug the reader and plug it in again.\n";
@@ -145,25 +142,14 @@ void AddDevicesVerb(CLI::App& tool)
 void AddUdevRuleVerb(CLI::App& tool)
 {
     auto ids = std::make_shared<UsbIdOptions>();
-    auto fixedLayout = std::make_shared<std::optional<std::string>>();
     CLI::App* verb = AddVerb(tool,
-                             {"udev-rule", "udev-rule [--fixed-layout NAME]",
+                             {"udev-rule", "udev-rule",
                               "print the udev rules that give the user the reader", kUdevHelp},
-                             [ids, fixedLayout] {
+                             [ids] {
                                  UsbIds resolved;
                                  if (!ResolveUsbIds(*ids, resolved))
                                      return exitUsage;
-                                 std::string text = UdevRuleText(resolved);
-                                 if (*fixedLayout) {
-                                     std::string error;
-                                     if (!OpenHostLayout(**fixedLayout, error)) {
-                                         std::cerr << "tovask-cli: --fixed-layout: " << error << '\n';
-                                         return exitUsage;
-                                     }
-                                     text += FixedLayoutRuleText(resolved, **fixedLayout);
-                                 }
-                                 return PrintOut(text) ? exitOk : exitFailed;
+                                 return PrintOut(UdevRuleText(resolved)) ? exitOk : exitFailed;
                              });
     AddUsbIdOptions(*verb, *ids);
-    verb->add_option("--fixed-layout", *fixedLayout, "keep the reader's keyboard on this layout");
 }

@@ -134,26 +134,36 @@ bool ArrivesUnchanged(std::uint8_t byte, const KeyAnswer& answer)
     return ownKey && !answer.Dead() && answer.text == std::string(1, static_cast<char>(byte));
 }
 
-TypedText TypeBytes(const HostLayout& layout, const std::vector<std::uint8_t>& bytes, bool capsLock)
+std::vector<KeyAnswer> TypeKeys(const HostLayout& layout, const std::vector<std::uint8_t>& bytes, bool capsLock)
 {
-    TypedText out;
-    KeyAnswer dead;
+    std::vector<KeyAnswer> keys;
+    std::string deadName;
     std::uint8_t deadByte = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        KeyAnswer a = layout.Answer(bytes[i], capsLock);
+    for (std::uint8_t byte : bytes) {
+        KeyAnswer a = layout.Answer(byte, capsLock);
         if (deadByte != 0 && (a.Dead() || !a.text.empty())) {
             // The key after a dead key: the pair gives what the layout composes.
-            a.text = layout.Composed(deadByte, bytes[i], capsLock);
-            a.composedAfter = dead.deadName;
+            a.text = layout.Composed(deadByte, byte, capsLock);
+            a.composedAfter = deadName;
             a.deadName.clear();
             deadByte = 0;
         } else if (a.Dead()) {
-            dead = a;
-            deadByte = bytes[i];
+            deadName = a.deadName;
+            deadByte = byte;
         }
-        out.text += a.text;
-        if (!ArrivesUnchanged(bytes[i], a))
-            out.changes.push_back({static_cast<int>(i), bytes[i], a, 0, {}});
+        keys.push_back(a);
+    }
+    return keys;
+}
+
+TypedText TypeBytes(const HostLayout& layout, const std::vector<std::uint8_t>& bytes, bool capsLock)
+{
+    TypedText out;
+    const std::vector<KeyAnswer> keys = TypeKeys(layout, bytes, capsLock);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        out.text += keys[i].text;
+        if (!ArrivesUnchanged(bytes[i], keys[i]))
+            out.changes.push_back({static_cast<int>(i), bytes[i], keys[i], 0, {}});
     }
     return out;
 }

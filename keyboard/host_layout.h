@@ -96,8 +96,10 @@ struct TypedText {
 // that character everywhere: printable ASCII, and CR as Enter. Tab and the
 // Ctrl keys of the other control bytes never count as unchanged.
 bool ArrivesUnchanged(std::uint8_t byte, const KeyAnswer& answer);
-// The bytes typed in order; a dead key and the key after it are composed as
-// the layout composes them.
+// The answer for each byte typed in order; a dead key and the key after it
+// are composed as the layout composes them (the second key's answer holds the pair's text).
+std::vector<KeyAnswer> TypeKeys(const HostLayout& layout, const std::vector<std::uint8_t>& bytes, bool capsLock);
+// The bytes typed in order, as TypeKeys types them.
 TypedText TypeBytes(const HostLayout& layout, const std::vector<std::uint8_t>& bytes, bool capsLock = false);
 
 // Printable ASCII as itself, any other byte as its value in upper-case hex

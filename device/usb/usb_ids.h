@@ -39,7 +39,3 @@ std::optional<std::string> EnvironmentText(const char* name);
 // The udev rules for this reader's hidraw node (and the raw keyboard-port
 // device), as installed for the build's pair.
 std::string UdevRuleText(UsbIds ids);
-// A udev rule that keeps this reader's keyboard on one layout ("us",
-// "de(nodeadkeys)") whatever the desktop's, through the input device's
-// XKB_FIXED_LAYOUT and XKB_FIXED_VARIANT properties.
-std::string FixedLayoutRuleText(UsbIds ids, const std::string& layoutName);

@@ -1,4 +1,4 @@
-// preview, check-layout and udev-rule --fixed-layout, run as a user runs them.
+// preview and check-layout, run as a user runs them.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -63,11 +63,8 @@ TEST(CliPreview, PrintsWhatTheReaderSendsAndWhatTheHostReceives)
          {"T2StartSentinel: ';' -> '\xC5\x9F'", "T2Separator: '=' -> '-'", "T2StopSentinel: '?' -> ':'",
           "track 2 LRC: "}},
         {"check-layout " + file, 2, {"--layout"}},
-        {"udev-rule --vid 0c2e --pid 0720 --fixed-layout us", 0,
-         {"SUBSYSTEM==\"input\", KERNEL==\"event*\", ATTRS{idVendor}==\"0c2e\", ATTRS{idProduct}==\"0720\", "
-          "ENV{XKB_FIXED_LAYOUT}=\"us\", ENV{XKB_FIXED_VARIANT}=\"\""}},
-        {"udev-rule --fixed-layout " + Q("de(nodeadkeys)"), 0,
-         {"ENV{XKB_FIXED_LAYOUT}=\"de\", ENV{XKB_FIXED_VARIANT}=\"nodeadkeys\""}},
+        // No rule asks desktops for a fixed layout: none of Debian 12's applies one.
+        {"udev-rule --fixed-layout us", 2, {"--fixed-layout"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);

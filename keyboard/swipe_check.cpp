@@ -1,0 +1,117 @@
+#include "keyboard/swipe_check.h"
+
+#include <algorithm>
+
+#include "model/template_record.h"
+
+namespace {
+
+// One character the host should receive, and the sent byte whose key gave it.
+struct Expected {
+    std::string text;
+    int byte;
+};
+
+std::string Shown(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ShownText(std::string(1, c)) : std::string(1, c);
+    return out;
+}
+
+}  // namespace
+
+std::vector<ArrivedKey> ArrivedText(const std::string& text)
+{
+    std::vector<ArrivedKey> keys;
+    for (char c : text) {
+        // A UTF-8 continuation byte belongs to the character before it.
+        if ((static_cast<unsigned char>(c) & 0xC0) == 0x80 && !keys.empty())
+            keys.back().text += c;
+        else
+            keys.push_back({std::string(1, c), 0});
+    }
+    return keys;
+}
+
+std::string SwipeDifference::Text() const
+{
+    return (arrived.empty() ? std::string("nothing") : "'" + Shown(arrived) + "'") + " where the reader sent " +
+           (sent.empty() ? std::string("nothing") : "'" + sent + "'") + ": " + reason;
+}
+
+SwipeCheck CheckSwipe(const std::vector<ArrivedKey>& arrived, const std::vector<std::uint8_t>& sent,
+                      const HostLayout& layout, bool capsLock)
+{
+    SwipeCheck check;
+    const std::vector<KeyAnswer> keys = TypeKeys(layout, sent, capsLock);
+    const std::vector<KeyAnswer> otherCaps = TypeKeys(layout, sent, !capsLock);
+    std::vector<Expected> expected;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        check.expected += keys[i].text;
+        for (const ArrivedKey& c : ArrivedText(keys[i].text))
+            expected.push_back({c.text, static_cast<int>(i)});
+    }
+
+    // The fewest keys added, lost or changed that turn what was expected into what arrived.
+    const std::size_t n = arrived.size(), m = expected.size();
+    std::vector<std::vector<int>> cost(n + 1, std::vector<int>(m + 1, 0));
+    for (std::size_t i = 0; i <= n; ++i)
+        for (std::size_t j = 0; j <= m; ++j)
+            cost[i][j] = i == 0   ? static_cast<int>(j)
+                         : j == 0 ? static_cast<int>(i)
+                                  : std::min({cost[i - 1][j] + 1, cost[i][j - 1] + 1,
+                                              cost[i - 1][j - 1] + (arrived[i - 1].text == expected[j - 1].text ? 0 : 1)});
+
+    const auto sentText = [&](int byte) {
+        std::string bytes(1, static_cast<char>(sent[static_cast<std::size_t>(byte)]));
+        if (!keys[static_cast<std::size_t>(byte)].composedAfter.empty() && byte > 0)
+            bytes.insert(bytes.begin(), static_cast<char>(sent[static_cast<std::size_t>(byte) - 1]));
+        return ShownText(bytes);
+    };
+    const auto layoutReason = [&](int byte) {
+        const KeyAnswer& k = keys[static_cast<std::size_t>(byte)];
+        if (k.text.size() == 1 && !ControlKeyRisk(k.text[0]).empty())
+            return ControlKeyRisk(k.text[0]);
+        return "layout " + layout.Name() + (k.composedAfter.empty() ? "" : ", after " + k.composedAfter);
+    };
+    std::vector<SwipeDifference> found;
+    int lastByte = -1;
+    for (std::size_t i = n, j = m; i > 0 || j > 0;) {
+        if (i > 0 && j > 0 && arrived[i - 1].text == expected[j - 1].text && cost[i][j] == cost[i - 1][j - 1]) {
+            const int byte = expected[j - 1].byte;
+            if (byte != lastByte && !ArrivesUnchanged(sent[static_cast<std::size_t>(byte)], keys[static_cast<std::size_t>(byte)]))
+                found.push_back({static_cast<int>(i - 1), arrived[i - 1].text, sentText(byte), layoutReason(byte), true});
+            lastByte = byte;
+            --i, --j;
+        } else if (i > 0 && j > 0 && cost[i][j] == cost[i - 1][j - 1] + 1) {
+            const int byte = expected[j - 1].byte;
+            const bool caps = otherCaps[static_cast<std::size_t>(byte)].text == arrived[i - 1].text;
+            found.push_back({static_cast<int>(i - 1), arrived[i - 1].text, sentText(byte),
+                             caps ? std::string("Caps Lock ") + (capsLock ? "off" : "on")
+                                  : "layout " + layout.Name() + " gives '" + Shown(expected[j - 1].text) + "'",
+                             caps});
+            lastByte = byte;
+            --i, --j;
+        } else if (j > 0 && (i == 0 || cost[i][j] == cost[i][j - 1] + 1)) {
+            const int byte = expected[j - 1].byte;
+            found.push_back({-1, "", sentText(byte), "layout " + layout.Name() + " gives '" + Shown(expected[j - 1].text) + "'",
+                             false});
+            lastByte = byte;
+            --j;
+        } else {
+            found.push_back({static_cast<int>(i - 1), arrived[i - 1].text, "", "not sent", false});
+            --i;
+        }
+    }
+    check.differences.assign(found.rbegin(), found.rend());
+    check.matches = std::all_of(found.begin(), found.end(), [](const SwipeDifference& d) { return d.explained; }) &&
+                    std::none_of(found.begin(), found.end(), [](const SwipeDifference& d) { return d.reason.rfind("Caps Lock", 0) == 0; });
+    for (std::size_t i = 1; i < arrived.size(); ++i) {
+        const long long gap = arrived[i].atMs - arrived[i - 1].atMs;
+        check.shortestGapMs = i == 1 ? gap : std::min(check.shortestGapMs, gap);
+        check.longestGapMs = std::max(check.longestGapMs, gap);
+    }
+    return check;
+}
