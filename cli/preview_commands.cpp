@@ -60,7 +60,8 @@ bool Usage(const std::string& message)
     return false;
 }
 
-// The swipe the options describe; false (reported) when they are wrong.
+}  // namespace
+
 bool SwipeOf(const std::optional<std::string>& tracks, const std::optional<std::string>& damaged, CardSwipe& swipe)
 {
     swipe = SampleSwipe();
@@ -88,6 +89,8 @@ bool SwipeOf(const std::optional<std::string>& tracks, const std::optional<std::
     }
     return true;
 }
+
+namespace {
 
 std::unique_ptr<HostLayout> LayoutOf(const std::string& name)
 {

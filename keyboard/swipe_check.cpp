@@ -115,3 +115,26 @@ SwipeCheck CheckSwipe(const std::vector<ArrivedKey>& arrived, const std::vector<
     }
     return check;
 }
+
+std::optional<std::uint8_t> ReaderKeys::Feed(int keycode, int value)
+{
+    constexpr int leftShift = 42, rightShift = 54, leftCtrl = 29, rightCtrl = 97;
+    const bool down = value != 0;
+    switch (keycode) {
+    case leftShift: m_shift[0] = down; return std::nullopt;
+    case rightShift: m_shift[1] = down; return std::nullopt;
+    case leftCtrl: m_ctrl[0] = down; return std::nullopt;
+    case rightCtrl: m_ctrl[1] = down; return std::nullopt;
+    default: break;
+    }
+    if (value != 1)
+        return std::nullopt;
+    const bool shift = m_shift[0] || m_shift[1], ctrl = m_ctrl[0] || m_ctrl[1];
+    for (int b = 0x01; b <= 0x7E; ++b) {
+        const KeyStroke s = StrokeOf(static_cast<std::uint8_t>(b));
+        // A space is the same with Shift; Ctrl's keys are read with or without it.
+        if (s.keycode == keycode && s.ctrl == ctrl && (s.shift == shift || (ctrl && !s.shift) || b == ' '))
+            return static_cast<std::uint8_t>(b);
+    }
+    return std::nullopt;
+}

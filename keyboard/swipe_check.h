@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,3 +44,16 @@ SwipeCheck CheckSwipe(const std::vector<ArrivedKey>& arrived, const std::vector<
 
 // The UTF-8 text split into its characters, each arrived at time 0.
 std::vector<ArrivedKey> ArrivedText(const std::string& text);
+
+// The bytes a keyboard reader typed, from its own key events (evdev key code,
+// value 1 press, 0 release, 2 repeat): the keys before any layout, with the
+// Shift and Ctrl they were pressed with.
+class ReaderKeys {
+public:
+    // The byte of a key press; nothing for a release, a modifier or a key no byte uses.
+    std::optional<std::uint8_t> Feed(int keycode, int value);
+
+private:
+    bool m_shift[2] = {false, false};
+    bool m_ctrl[2] = {false, false};
+};
