@@ -77,12 +77,16 @@ SwipeCheck CheckSwipe(const std::vector<ArrivedKey>& arrived, const std::vector<
         return "layout " + layout.Name() + (k.composedAfter.empty() ? "" : ", after " + k.composedAfter);
     };
     std::vector<SwipeDifference> found;
+    std::vector<int> foundByte;  // the sent byte each difference belongs to, for the order
     int lastByte = -1;
     for (std::size_t i = n, j = m; i > 0 || j > 0;) {
         if (i > 0 && j > 0 && arrived[i - 1].text == expected[j - 1].text && cost[i][j] == cost[i - 1][j - 1]) {
             const int byte = expected[j - 1].byte;
             if (byte != lastByte && !ArrivesUnchanged(sent[static_cast<std::size_t>(byte)], keys[static_cast<std::size_t>(byte)]))
+            {
                 found.push_back({static_cast<int>(i - 1), arrived[i - 1].text, sentText(byte), layoutReason(byte), true});
+                foundByte.push_back(byte);
+            }
             lastByte = byte;
             --i, --j;
         } else if (i > 0 && j > 0 && cost[i][j] == cost[i - 1][j - 1] + 1) {
@@ -92,20 +96,44 @@ SwipeCheck CheckSwipe(const std::vector<ArrivedKey>& arrived, const std::vector<
                              caps ? std::string("Caps Lock ") + (capsLock ? "off" : "on")
                                   : "layout " + layout.Name() + " gives '" + Shown(expected[j - 1].text) + "'",
                              caps});
+            foundByte.push_back(byte);
             lastByte = byte;
             --i, --j;
         } else if (j > 0 && (i == 0 || cost[i][j] == cost[i][j - 1] + 1)) {
             const int byte = expected[j - 1].byte;
             found.push_back({-1, "", sentText(byte), "layout " + layout.Name() + " gives '" + Shown(expected[j - 1].text) + "'",
                              false});
+            foundByte.push_back(byte);
             lastByte = byte;
             --j;
         } else {
             found.push_back({static_cast<int>(i - 1), arrived[i - 1].text, "", "not sent", false});
+            foundByte.push_back(j > 0 ? expected[j - 1].byte : -1);
             --i;
         }
     }
-    check.differences.assign(found.rbegin(), found.rend());
+    // Keys the layout turns into nothing are lost as expected, but lost all the same.
+    for (std::size_t b = 0; b < keys.size(); ++b) {
+        const KeyAnswer& k = keys[b];
+        const bool pendingDead = k.Dead() && (b + 1 == keys.size() || keys[b + 1].composedAfter.empty());
+        if (!k.text.empty() || (k.Dead() && !pendingDead))
+            continue;
+        const int byte = static_cast<int>(b);
+        found.push_back({-1, "", sentText(byte),
+                         k.Dead()                     ? "layout " + layout.Name() + ", dead key waiting for the next"
+                         : !k.composedAfter.empty()   ? layoutReason(byte)
+                                                      : std::string("no key types it"),
+                         true});
+        foundByte.push_back(byte);
+    }
+    std::vector<std::size_t> order(found.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = order.size() - 1 - k;  // the walk went backwards
+    std::stable_sort(order.begin(), order.end(), [&foundByte](std::size_t a, std::size_t b) {
+        return foundByte[a] < foundByte[b];
+    });
+    for (std::size_t k : order)
+        check.differences.push_back(found[k]);
     check.matches = std::all_of(found.begin(), found.end(), [](const SwipeDifference& d) { return d.explained; }) &&
                     std::none_of(found.begin(), found.end(), [](const SwipeDifference& d) { return d.reason.rfind("Caps Lock", 0) == 0; });
     for (std::size_t i = 1; i < arrived.size(); ++i) {

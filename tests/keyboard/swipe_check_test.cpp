@@ -32,6 +32,11 @@ TEST(SwipeCheck, MarksEachDifferenceWithWhatExplainsIt)
          {"'\xC3\xA9' where the reader sent '=e': layout de, after dead_acute",
           "''' where the reader sent '= ': layout de, after dead_acute"},
          true},
+        // Keys the layout turns into nothing are listed as lost.
+        {"de", false, "=21=", "1",
+         {"nothing where the reader sent '=2': layout de, after dead_acute",
+          "nothing where the reader sent '=': layout de, dead key waiting for the next"},
+         true},
         {"us", false, "AB1", "ab1",
          {"'a' where the reader sent 'A': Caps Lock on", "'b' where the reader sent 'B': Caps Lock on"}, false},
         {"us", false, "1\n\t\r", "1\n\t\r",
