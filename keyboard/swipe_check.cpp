@@ -79,36 +79,35 @@ SwipeCheck CheckSwipe(const std::vector<ArrivedKey>& arrived, const std::vector<
     std::vector<SwipeDifference> found;
     std::vector<int> foundByte;  // the sent byte each difference belongs to, for the order
     int lastByte = -1;
+    // Walking back from the end, a key counts as lost before an arrived one is matched further on:
+    // what arrived is read as early in the expected text as it can be (a swipe cut short loses its end).
     for (std::size_t i = n, j = m; i > 0 || j > 0;) {
-        if (i > 0 && j > 0 && arrived[i - 1].text == expected[j - 1].text && cost[i][j] == cost[i - 1][j - 1]) {
-            const int byte = expected[j - 1].byte;
-            if (byte != lastByte && !ArrivesUnchanged(sent[static_cast<std::size_t>(byte)], keys[static_cast<std::size_t>(byte)]))
-            {
+        const int byte = j > 0 ? expected[j - 1].byte : -1;
+        const auto at = static_cast<std::size_t>(byte);
+        if (j > 0 && (i == 0 || cost[i][j] == cost[i][j - 1] + 1)) {
+            found.push_back({-1, "", sentText(byte),
+                             "layout " + layout.Name() + " gives '" + Shown(expected[j - 1].text) + "'", false});
+            foundByte.push_back(byte);
+            --j;
+        } else if (j > 0 && arrived[i - 1].text == expected[j - 1].text && cost[i][j] == cost[i - 1][j - 1]) {
+            // Reported once for a key that gives several characters.
+            if (byte != lastByte && !ArrivesUnchanged(sent[at], keys[at])) {
                 found.push_back({static_cast<int>(i - 1), arrived[i - 1].text, sentText(byte), layoutReason(byte), true});
                 foundByte.push_back(byte);
             }
             lastByte = byte;
             --i, --j;
-        } else if (i > 0 && j > 0 && cost[i][j] == cost[i - 1][j - 1] + 1) {
-            const int byte = expected[j - 1].byte;
-            const bool caps = otherCaps[static_cast<std::size_t>(byte)].text == arrived[i - 1].text;
+        } else if (j > 0 && cost[i][j] == cost[i - 1][j - 1] + 1) {
+            const bool caps = otherCaps[at].text == arrived[i - 1].text;
             found.push_back({static_cast<int>(i - 1), arrived[i - 1].text, sentText(byte),
                              caps ? std::string("Caps Lock ") + (capsLock ? "off" : "on")
                                   : "layout " + layout.Name() + " gives '" + Shown(expected[j - 1].text) + "'",
                              caps});
             foundByte.push_back(byte);
-            lastByte = byte;
             --i, --j;
-        } else if (j > 0 && (i == 0 || cost[i][j] == cost[i][j - 1] + 1)) {
-            const int byte = expected[j - 1].byte;
-            found.push_back({-1, "", sentText(byte), "layout " + layout.Name() + " gives '" + Shown(expected[j - 1].text) + "'",
-                             false});
-            foundByte.push_back(byte);
-            lastByte = byte;
-            --j;
         } else {
             found.push_back({static_cast<int>(i - 1), arrived[i - 1].text, "", "not sent", false});
-            foundByte.push_back(j > 0 ? expected[j - 1].byte : -1);
+            foundByte.push_back(byte);
             --i;
         }
     }
