@@ -35,6 +35,7 @@
 
 #include <algorithm>
 
+#include "app/keyboard_swipe_dialog.h"
 #include "app/lock_keys.h"
 #include "view/message_box_sink.h"
 #include "view/output_preview.h"
@@ -175,6 +176,8 @@ void CMainFrame::CreateActions()
     QAction* readA = make("&Read from MR", "read", "Read data from programmable magnetic card reader", "Read data");
     QAction* verifyA = make("&Verify MR", nullptr, "Compare the reader's data with this template", "Verify data");
     QAction* testA = make("&MR Test", "test", "Testing MR data", "Testing");
+    QAction* swipeTestA = make("&Keyboard Swipe Test", nullptr,
+                               "Swipe a card with a keyboard reader and compare what arrives", "Keyboard Swipe Test");
     QAction* helpTopicsA = make("&Help Topics", nullptr, "List Help topics", "Help Topics");
     QAction* aboutA = make("&About Tovask...", "about", "Display program information, version number and copyright", "About");
     QAction* contextHelpA = make("Help", "context_help", "Display help for clicked on buttons, menus and windows", "Help");
@@ -196,6 +199,14 @@ void CMainFrame::CreateActions()
     connect(readA, &QAction::triggered, this, [this] { m_view->OnReadFromMR(); });
     connect(verifyA, &QAction::triggered, this, [this] { m_view->OnVerifyMR(); });
     connect(testA, &QAction::triggered, this, [this] { m_view->OnMRTest(); });
+    connect(swipeTestA, &QAction::triggered, this, [this] {
+        auto* panel = findChild<OutputPreviewPanel*>();
+        const std::optional<LockKeyState> locks = QueryLockKeys();
+        CKeyboardSwipeDlg dlg(panel ? panel->CurrentTemplate() : m_view->Doc().record,
+                              panel ? panel->LayoutName() : QString::fromStdString(SystemLayoutName()),
+                              locks && locks->capsLock, this);
+        dlg.exec();
+    });
     connect(helpTopicsA, &QAction::triggered, this, &CMainFrame::ShowHelp);
     connect(helpA, &QAction::triggered, this, &CMainFrame::ShowHelp);
     connect(aboutA, &QAction::triggered, this, [this] {
@@ -218,7 +229,7 @@ void CMainFrame::CreateActions()
     file->addAction(exitA);
     CreateEditMenu();
     menuBar()->addMenu("&Access")->addActions({writeA, readA, verifyA});
-    menuBar()->addMenu("&Test")->addAction(testA);
+    menuBar()->addMenu("&Test")->addActions({testA, swipeTestA});
 
     m_toolBar = new QToolBar("Toolbar", this);
     m_toolBar->setObjectName("toolbar");
@@ -246,7 +257,8 @@ void CMainFrame::CreateActions()
     statusA->setChecked(true);
     connect(statusA, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
     view->addAction(statusA);
-    QDockWidget* preview = CreateOutputPreviewDock(*m_view, this);
+    const std::optional<LockKeyState> locks = QueryLockKeys();
+    QDockWidget* preview = CreateOutputPreviewDock(*m_view, this, locks && locks->capsLock);
     addDockWidget(Qt::BottomDockWidgetArea, preview);
     view->addAction(preview->toggleViewAction());
 

@@ -10,7 +10,6 @@
 #include "cli/commands.h"
 #include "cli/cli_io.h"
 #include "cli/json.h"
-#include "keyboard/host_layout.h"
 #include "model/template_record.h"
 #include "device/usb/usb_port.h"
 #include "device/link_set.h"
@@ -35,7 +34,7 @@ const char* kDevicesHelp =
     "  --simulate   list the simulated reader's bus instead\n";
 
 const char* kUdevHelp =
-    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--group NAME] [--fixed-layout NAME] [--json]\n"
+    "Usage: tovask-cli udev-rule [--vid HEX --pid HEX] [--group NAME] [--json]\n"
     "Prints the udev rules that let the person at the seat (uaccess) program the\n"
     "reader with these identifiers (default as for devices): its configuration\n"
     "interface only, never the interface that types the swipes.\n"
@@ -43,9 +42,6 @@ const char* kUdevHelp =
     "                       (SSH, services): its members can read and change the\n"
     "                       reader's settings, and read every byte of the PS/2\n"
     "                       keyboard port (keys and swipes) once serio_raw is bound\n"
-    "  --fixed-layout NAME  add a rule that keeps the reader's keyboard on that\n"
-    "                       layout (us) on desktops that honour XKB_FIXED_LAYOUT\n"
-    "                       (see the README)\n"
     "  --json               print one JSON object: result, exitCode, rules\n"
     "Install them with:\n"
     "  tovask-cli udev-rule --vid 0c2e --pid 0720 | sudo tee /etc/udev/rules.d/60-tovask-reader.rules\n"
@@ -164,12 +160,11 @@ void AddDevicesVerb(CLI::App& tool)
 void AddUdevRuleVerb(CLI::App& tool)
 {
     auto ids = std::make_shared<UsbIdOptions>();
-    auto fixedLayout = std::make_shared<std::optional<std::string>>();
     auto group = std::make_shared<std::optional<std::string>>();
     CLI::App* verb = AddVerb(tool,
                              {"udev-rule", "udev-rule [--group NAME]",
                               "print the udev rules that give the user the reader", kUdevHelp},
-                             [ids, fixedLayout, group] {
+                             [ids, group] {
                                  UsbIds resolved;
                                  if (!ResolveUsbIds(*ids, resolved))
                                      return exitUsage;
@@ -178,15 +173,7 @@ void AddUdevRuleVerb(CLI::App& tool)
                                                << "\" is no group name (letters, digits, _ - .)\n";
                                      return exitUsage;
                                  }
-                                 std::string text = UdevRuleText(resolved, group->value_or(""));
-                                 if (*fixedLayout) {
-                                     std::string error;
-                                     if (!OpenHostLayout(**fixedLayout, error)) {
-                                         Complain("--fixed-layout: " + error);
-                                         return exitUsage;
-                                     }
-                                     text += FixedLayoutRuleText(resolved, **fixedLayout);
-                                 }
+                                 const std::string text = UdevRuleText(resolved, group->value_or(""));
                                  if (JsonMode())
                                      return PrintJson({{"result", "ok"}, {"exitCode", exitOk}, {"rules", text}})
                                                 ? exitOk
@@ -194,7 +181,6 @@ void AddUdevRuleVerb(CLI::App& tool)
                                  return PrintOut(text) ? exitOk : exitFailed;
                              });
     AddUsbIdOptions(*verb, *ids);
-    verb->add_option("--fixed-layout", *fixedLayout, "keep the reader's keyboard on this layout");
     verb->add_option("--group", *group, "also give the members of this group the reader");
     verb->add_flag("--json")->description("print one JSON object: result, exitCode, rules");
 }

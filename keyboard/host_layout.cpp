@@ -1,8 +1,10 @@
 #include "keyboard/host_layout.h"
 
 #include <cstdio>
+#include <map>
 
 #include "keyboard/layout_tables.h"
+#include "model/template_record.h"
 
 namespace {
 
@@ -38,23 +40,36 @@ KeyStroke PrintableStroke(char c)
     return {};
 }
 
-// Answers from the built-in tables: one entry per byte 0..127.
+// Answers from the built-in tables: one entry per byte 0..127 with Caps Lock
+// off, then on; the compositions by dead key, next key and Caps Lock.
 class TableLayout : public HostLayout {
 public:
-    TableLayout(std::string name, std::vector<KeyAnswer> answers)
-        : HostLayout(std::move(name)), m_answers(std::move(answers))
+    TableLayout(std::string name, std::vector<KeyAnswer> answers, std::map<std::string, std::string> composed)
+        : HostLayout(std::move(name), "built-in tables"), m_answers(std::move(answers)), m_composed(std::move(composed))
     {
     }
-    KeyAnswer Answer(std::uint8_t byte) const override
+    KeyAnswer Answer(std::uint8_t byte, bool capsLock) const override
     {
-        return byte < m_answers.size() ? m_answers[byte] : KeyAnswer{};
+        const std::size_t at = byte + (capsLock ? 128u : 0u);
+        return byte < 128 && at < m_answers.size() ? m_answers[at] : KeyAnswer{};
+    }
+    std::string Composed(std::uint8_t dead, std::uint8_t next, bool capsLock) const override
+    {
+        const auto found = m_composed.find(CompositionKey(dead, next, capsLock));
+        return found == m_composed.end() ? std::string() : found->second;
     }
 
 private:
     std::vector<KeyAnswer> m_answers;
+    std::map<std::string, std::string> m_composed;
 };
 
 }  // namespace
+
+std::string CompositionKey(std::uint8_t dead, std::uint8_t next, bool capsLock)
+{
+    return {static_cast<char>(dead), static_cast<char>(next), capsLock ? '1' : '0'};
+}
 
 KeyStroke StrokeOf(std::uint8_t byte)
 {
@@ -80,19 +95,27 @@ std::unique_ptr<HostLayout> OpenTableLayout(const std::string& name)
         if (name != layoutTables[i].name)
             continue;
         // Entries are separated by 0xFF; a dead key's entry is 0xFE and its keysym name.
-        std::vector<KeyAnswer> answers(1);
+        std::vector<std::string> entries(1);
         for (const char* p = layoutTables[i].answers; *p; ++p) {
             if (static_cast<unsigned char>(*p) == 0xFF)
-                answers.emplace_back();
+                entries.emplace_back();
             else
-                answers.back().text += *p;
+                entries.back() += *p;
         }
-        for (KeyAnswer& a : answers)
-            if (!a.text.empty() && static_cast<unsigned char>(a.text[0]) == 0xFE) {
-                a.deadName = a.text.substr(1);
-                a.text.clear();
+        std::vector<KeyAnswer> answers;
+        std::map<std::string, std::string> composed;
+        for (const std::string& e : entries) {
+            if (answers.size() < 256) {
+                KeyAnswer& a = answers.emplace_back();
+                if (!e.empty() && static_cast<unsigned char>(e[0]) == 0xFE)
+                    a.deadName = e.substr(1);
+                else
+                    a.text = e;
+            } else if (e.size() >= 3) {
+                composed[e.substr(0, 3)] = e.substr(3);
             }
-        return std::make_unique<TableLayout>(name, std::move(answers));
+        }
+        return std::make_unique<TableLayout>(name, std::move(answers), std::move(composed));
     }
     return nullptr;
 }
@@ -107,17 +130,40 @@ std::vector<std::string> TableLayoutNames()
 
 bool ArrivesUnchanged(std::uint8_t byte, const KeyAnswer& answer)
 {
-    return byte >= 0x01 && byte <= 0x7E && !answer.Dead() && answer.text == std::string(1, static_cast<char>(byte));
+    const bool ownKey = (byte >= 0x20 && byte <= 0x7E) || byte == 0x0D;
+    return ownKey && !answer.Dead() && answer.text == std::string(1, static_cast<char>(byte));
 }
 
-TypedText TypeBytes(const HostLayout& layout, const std::vector<std::uint8_t>& bytes)
+std::vector<KeyAnswer> TypeKeys(const HostLayout& layout, const std::vector<std::uint8_t>& bytes, bool capsLock)
+{
+    std::vector<KeyAnswer> keys;
+    std::string deadName;
+    std::uint8_t deadByte = 0;
+    for (std::uint8_t byte : bytes) {
+        KeyAnswer a = layout.Answer(byte, capsLock);
+        if (deadByte != 0 && (a.Dead() || !a.text.empty())) {
+            // The key after a dead key: the pair gives what the layout composes.
+            a.text = layout.Composed(deadByte, byte, capsLock);
+            a.composedAfter = deadName;
+            a.deadName.clear();
+            deadByte = 0;
+        } else if (a.Dead()) {
+            deadName = a.deadName;
+            deadByte = byte;
+        }
+        keys.push_back(a);
+    }
+    return keys;
+}
+
+TypedText TypeBytes(const HostLayout& layout, const std::vector<std::uint8_t>& bytes, bool capsLock)
 {
     TypedText out;
+    const std::vector<KeyAnswer> keys = TypeKeys(layout, bytes, capsLock);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const KeyAnswer a = layout.Answer(bytes[i]);
-        out.text += a.text;
-        if (!ArrivesUnchanged(bytes[i], a))
-            out.changes.push_back({static_cast<int>(i), bytes[i], a});
+        out.text += keys[i].text;
+        if (!ArrivesUnchanged(bytes[i], keys[i]))
+            out.changes.push_back({static_cast<int>(i), bytes[i], keys[i], 0, {}});
     }
     return out;
 }
@@ -131,15 +177,53 @@ std::string ShownByte(std::uint8_t byte)
     return buffer;
 }
 
+std::string ControlKeyName(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\r')
+        return "Enter";
+    if (c == '\t')
+        return "Tab";
+    if (u >= 0x01 && u < 0x20)
+        return std::string("Ctrl+") + static_cast<char>(u + 0x40);
+    return {};
+}
+
+std::string ControlKeyRisk(char c)
+{
+    if (c == '\t')
+        return "Tab: moves to the next field in many programs";
+    if (c == '\r' || ControlKeyName(c).empty())
+        return {};
+    return ControlKeyName(c) + ": a shortcut in many programs";
+}
+
 std::string ShownAnswer(const KeyAnswer& answer)
 {
     if (answer.Dead())
         return "dead key (" + answer.deadName + ")";
+    const std::string after = answer.composedAfter.empty() ? "" : " (after " + answer.composedAfter + ")";
     if (answer.text.empty())
-        return "nothing";
-    std::string out;
+        return "nothing" + after;
+    if (answer.text.size() == 1 && !ControlKeyName(answer.text[0]).empty()) {
+        const std::string risk = ControlKeyRisk(answer.text[0]);
+        return (risk.empty() ? ControlKeyName(answer.text[0]) : risk) + after;
+    }
+    // Characters as they are (UTF-8), control characters in the printed notation.
+    std::string shown;
     for (char c : answer.text)
-        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ShownByte(static_cast<std::uint8_t>(c))
-                                                                  : std::string(1, c);
-    return out;
+        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ShownText(std::string(1, c)) : std::string(1, c);
+    return "'" + shown + "'" + after;
+}
+
+std::string ChangeText(const TypedChange& change)
+{
+    const std::string sent(1, static_cast<char>(change.byte));
+    std::string text = "'" + ShownText(sent) + "' -> " + ShownAnswer(change.answer);
+    if (change.answer.Dead() && change.next != 0) {
+        KeyAnswer pair = change.nextAnswer;
+        pair.composedAfter.clear();
+        text += ": '" + ShownText(sent + static_cast<char>(change.next)) + "' gives " + ShownAnswer(pair);
+    }
+    return text;
 }

@@ -110,8 +110,11 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
     for (const std::string& name : TableLayoutNames())
         m_chooser->addItem(QString::fromStdString(name));
     m_chooser->setToolTip("The host's keyboard layout, as xkeyboard-config names it (de, fr, de(nodeadkeys))");
+    m_capsLock = new QCheckBox("Caps Lock", this);
+    m_capsLock->setToolTip("The host's Caps Lock: with it on, the layout decides which keys type the other case");
     auto* layoutRow = new QHBoxLayout;
     layoutRow->addWidget(m_chooser);
+    layoutRow->addWidget(m_capsLock);
     layoutRow->addWidget(m_counts, 1);
     m_legend = new QLabel(this);
     m_legend->setWordWrap(true);
@@ -137,6 +140,7 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
             SetLayout(m_chooser->currentText());
     });
 
+    connect(m_capsLock, &QCheckBox::toggled, this, &OutputPreviewPanel::Refresh);
     // Every edit: field edits repaint the view, panel values change their
     // controls; start, New, Open, Read, Undo and Redo refresh the panel.
     m_view.installEventFilter(this);
@@ -222,7 +226,8 @@ void OutputPreviewPanel::Refresh()
     const QString key = QString::fromLatin1(reinterpret_cast<const char*>(out.bytes.data()),
                                             static_cast<int>(out.bytes.size())) +
                         QChar(0) + QString::number(out.byteDelayMs) + BeepText(out).c_str() +
-                        QString::number(out.oposNote) + (keys ? LayoutName() : QString("serial"));
+                        QString::number(out.oposNote) +
+                        (keys ? LayoutName() + QString::number(m_capsLock->isChecked()) : QString("serial"));
     if (key == m_shownKey)
         return;
     m_shownKey = key;
@@ -234,7 +239,7 @@ void OutputPreviewPanel::Refresh()
         form->setRowVisible(2, keys);
         updateGeometry();
     }
-    const ::TypedText typed = keys ? TypeBytes(*m_layout, out.bytes) : ::TypedText{};
+    const ::TypedText typed = keys ? TypeBytes(*m_layout, out.bytes, m_capsLock->isChecked()) : ::TypedText{};
     std::vector<const TypedChange*> changeAt(out.bytes.size(), nullptr);
     for (const TypedChange& c : typed.changes)
         changeAt[c.offset] = &c;
@@ -253,11 +258,11 @@ void OutputPreviewPanel::Refresh()
                       (name ? QString(name) : QString("byte %1 hex").arg(shown.mid(1, 2)));
         }
         const TypedChange* c = changeAt[i];
-        const QString tip = c ? shown + " arrives as " + ShownKeyAnswer(c->answer) : QString();
+        const QString tip = c ? QString::fromStdString(ChangeText(*c)) : QString();
         sent += Marked(shown, c != nullptr, tip) + breakHere;
         if (!keys)
             continue;
-        const KeyAnswer answer = c ? c->answer : m_layout->Answer(byte);
+        const KeyAnswer answer = c ? c->answer : m_layout->Answer(byte, m_capsLock->isChecked());
         QString text = ShownKeyText(answer.text);
         if (answer.Dead())
             text = "\u25CC";  // a dotted circle: a dead key, nothing typed
@@ -302,7 +307,8 @@ QString OutputPreviewPanel::TypedText() const
 {
     if (!m_layout || !ShowsKeys())
         return {};
-    return QString::fromStdString(TypeBytes(*m_layout, ReaderOutputFor(CurrentTemplate(), SampleSwipe()).bytes).text);
+    return QString::fromStdString(
+        TypeBytes(*m_layout, ReaderOutputFor(CurrentTemplate(), SampleSwipe()).bytes, m_capsLock->isChecked()).text);
 }
 
 QString OutputPreviewPanel::InfoText() const { return m_counts->text() + "\n" + m_info->text(); }
@@ -318,7 +324,7 @@ QSize OutputPreviewPanel::minimumSizeHint() const
     return {std::min(QWidget::minimumSizeHint().width(), 240), QWidget::minimumSizeHint().height()};
 }
 
-QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent)
+QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent, bool capsLock)
 {
     auto* dock = new QDockWidget("Output Preview", parent);
     dock->setObjectName("OutputPreviewDock");
@@ -329,7 +335,9 @@ QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent)
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area->setWidget(new OutputPreviewPanel(view, area));
+    auto* panel = new OutputPreviewPanel(view, area);
+    panel->CapsLockSwitch()->setChecked(capsLock);
+    area->setWidget(panel);
     dock->setWidget(area);
     dock->toggleViewAction()->setText("Output Preview");
     dock->toggleViewAction()->setStatusTip("Show or hide what the reader sends for a sample card");

@@ -13,6 +13,7 @@
 
 class CTovaskView;
 class HostLayout;
+class QCheckBox;
 class QComboBox;
 class QDockWidget;
 class QLabel;
@@ -32,6 +33,8 @@ public:
 
     QString LayoutName() const;
     QComboBox* LayoutChooser() const { return m_chooser; }
+    // The host's Caps Lock as the preview assumes it; the window starts it from the keyboard's.
+    QCheckBox* CapsLockSwitch() const { return m_capsLock; }
     // The texts as they would be shown now, as plain text: the bytes in the
     // field editor's notation, the host's text (empty on a serial link), beeps and pace.
     QString SentText() const;
@@ -58,6 +61,7 @@ private:
     CTovaskView& m_view;
     std::unique_ptr<HostLayout> m_layout;
     QComboBox* m_chooser;
+    QCheckBox* m_capsLock;
     QLabel* m_sent;
     QLabel* m_typed;
     QLabel* m_info;
@@ -68,5 +72,5 @@ private:
 };
 
 // The panel in a dock under the form, shown unless the user hid it last time;
-// its toggle action is titled "Output Preview".
-QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent);
+// its toggle action is titled "Output Preview". capsLock: the keyboard's Caps Lock at start.
+QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent, bool capsLock = false);

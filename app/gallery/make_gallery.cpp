@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -31,6 +32,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/keyboard_swipe_dialog.h"
 #include "app/main_frame.h"
 #include "app/set_port_dialog.h"
 #include "device/com/com_port.h"
@@ -240,5 +242,21 @@ int main(int argc, char** argv)
     dense.setProcessChannelMode(QProcess::ForwardedChannels);
     dense.start(QCoreApplication::applicationFilePath(), {dir.absolutePath()});
     ok &= dense.waitForFinished(60000) && dense.exitStatus() == QProcess::NormalExit && dense.exitCode() == 0;
+    {
+        // A German host types the sample card as a keyboard reader sends it.
+        TemplateRecord record;
+        DecodeImage(DefaultImage(), record);
+        CKeyboardSwipeDlg dialog(record, "de", false);
+        std::string error;
+        if (auto de = OpenHostLayout("de", error)) {
+            const std::string typed = TypeBytes(*de, ReaderOutputFor(record, SampleSwipe()).bytes).text;
+            for (QChar c : QString::fromStdString(typed)) {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+                QApplication::sendEvent(dialog.SwipeBox(), &press);
+            }
+        }
+        dialog.show();
+        ok &= Save(dialog, dir, "keyboard-swipe.png");
+    }
     return ok ? 0 : 1;
 }

@@ -91,17 +91,3 @@ std::string UdevRuleText(UsbIds ids, const std::string& group)
                 "KERNEL==\"serio_raw[0-9]*\", SUBSYSTEM==\"misc\", MODE=\"0660\", GROUP=\"" + group + "\"\n";
     return text;
 }
-
-std::string FixedLayoutRuleText(UsbIds ids, const std::string& layoutName)
-{
-    const auto open = layoutName.find('(');
-    const std::string layout = layoutName.substr(0, open);
-    const std::string variant =
-        open == std::string::npos ? std::string() : layoutName.substr(open + 1, layoutName.size() - open - 2);
-    return "\n# The reader types as a keyboard laid out as " + layoutName +
-           "; desktops that honour XKB_FIXED_LAYOUT\n"
-           "# keep its keys on that layout whatever the user's layout is.\n"
-           "SUBSYSTEM==\"input\", KERNEL==\"event*\", ATTRS{idVendor}==\"" + UsbIdText(ids.vendorId) +
-           "\", ATTRS{idProduct}==\"" + UsbIdText(ids.productId) + "\", ENV{XKB_FIXED_LAYOUT}=\"" + layout +
-           "\", ENV{XKB_FIXED_VARIANT}=\"" + variant + "\"\n";
-}

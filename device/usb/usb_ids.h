@@ -44,7 +44,3 @@ std::string UdevRuleText(UsbIds ids, const std::string& group = {});
 // A name udev can take as GROUP: letters, digits, '_', '-' and '.', not
 // starting with '-' or '.', at most 32 characters.
 bool IsUdevGroupName(std::string_view name);
-// A udev rule that keeps this reader's keyboard on one layout ("us",
-// "de(nodeadkeys)") whatever the desktop's, through the input device's
-// XKB_FIXED_LAYOUT and XKB_FIXED_VARIANT properties.
-std::string FixedLayoutRuleText(UsbIds ids, const std::string& layoutName);

@@ -71,7 +71,7 @@ TEST_F(FrameTest, MenusHoldTheCommandsInOrder)
               QStringList({"Ctrl+N", "Ctrl+O", "Ctrl+S"}));
     EXPECT_EQ(Items(Menu(1)), QStringList({"&Undo", "&Redo"}));
     EXPECT_EQ(Items(Menu(2)), QStringList({"&Write into MR", "&Read from MR", "&Verify MR"}));
-    EXPECT_EQ(Items(Menu(3)), QStringList({"&MR Test"}));
+    EXPECT_EQ(Items(Menu(3)), QStringList({"&MR Test", "&Keyboard Swipe Test"}));
     EXPECT_EQ(Items(Menu(4)), QStringList({"&Toolbar", "&Status Bar", "Output Preview"}));
     EXPECT_EQ(Items(Menu(5)), QStringList({"&Help Topics", "-", "&About Tovask..."}));
     // The placeholder of an empty recent-file list is greyed.

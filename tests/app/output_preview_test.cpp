@@ -94,6 +94,14 @@ TEST_F(OutputPreviewTest, FollowsEveryEditAndRemembersItsLayoutAndState)
     EXPECT_TRUE(Panel()->InfoText().contains("unknown keyboard layout \"no-such-layout\""));
     ASSERT_TRUE(Panel()->SetLayout("us"));
     EXPECT_EQ(Panel()->ChangedCount(), 0);
+    // The host's Caps Lock (off here, where the platform does not tell it) turns track 1's letters.
+    view().trackCheck[0]->click();
+    EXPECT_FALSE(Panel()->CapsLockSwitch()->isChecked());
+    Panel()->CapsLockSwitch()->click();
+    EXPECT_TRUE(Panel()->TypedText().startsWith("%b4000123456789010^sample/card^"));
+    EXPECT_EQ(Panel()->ChangedCount(), 11);
+    Panel()->CapsLockSwitch()->click();
+    EXPECT_EQ(Panel()->ChangedCount(), 0);
     Panel()->SetLayout("de");
 
     // Hidden by the user: the next window starts with it hidden, on the layout chosen last.

@@ -56,4 +56,37 @@ TEST(LayoutCheck, GroupsEveryChangedCharacterByWhereItComesFrom)
     }
 }
 
+// With track 1 on, a US host with Caps Lock on receives the sample card's
+// letters in the other case: listed apart, and counted only when asked. The
+// prefix '#' moves on de, where the US key '\\' types it.
+TEST(LayoutCheck, CapsLockChangesAndSubstitutesAreListedApart)
+{
+    TemplateRecord r;
+    DecodeImage(DefaultImage(), r);
+    std::string message;
+    for (const char* set : {"CardPrefix=#", "trackEnabled=1,0,0", "T1Lrc=Enable"}) {
+        const std::string s = set;
+        ASSERT_TRUE(SetTemplateValue(r, s.substr(0, s.find('=')), s.substr(s.find('=') + 1), message)) << message;
+    }
+    std::string error;
+    const auto us = OpenHostLayout("us", error);
+    const auto groups = CheckLayout(r, *us, SampleSwipe());
+    std::vector<std::pair<std::string, bool>> got;
+    for (const LayoutCheckGroup& g : groups) {
+        EXPECT_TRUE(g.changes.empty()) << g.source;
+        got.emplace_back(g.source, !g.capsFailures.empty());
+    }
+    EXPECT_EQ(got, (std::vector<std::pair<std::string, bool>>{{"track 1 data", true}, {"track 1 LRC", false}}));
+    EXPECT_FALSE(AnyFailure(groups));
+    EXPECT_TRUE(AnyFailure(groups, true));
+
+    const auto de = OpenHostLayout("de", error);
+    const auto deGroups = CheckLayout(r, *de, SampleSwipe());
+    ASSERT_FALSE(deGroups.empty());
+    EXPECT_EQ(deGroups[0].source, "CardPrefix");
+    ASSERT_EQ(deGroups[0].substitutes.size(), 1u);
+    EXPECT_EQ(deGroups[0].substitutes[0].wanted, '#');
+    EXPECT_EQ(deGroups[0].substitutes[0].send, '\\');
+}
+
 }  // namespace
