@@ -6,6 +6,7 @@
 
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "cli/key_input.h"
 #include "keyboard/swipe_check.h"
 #include "model/config_image.h"
@@ -28,8 +29,10 @@ const char* kSwipeTestHelp =
     "  --caps-lock       the host's Caps Lock is on\n"
     "  --device PATH     Linux: read the reader's own key events from its input\n"
     "                    device (the keys it really sent, before any layout)\n"
-    "Exit 0 when every key is what the layout gives, 1 when any is not or nothing\n"
-    "arrived, 2 on bad usage.\n";
+    "  --json            print one JSON object: result, exitCode, arrived, expected,\n"
+    "                    layout, source, differences, gaps\n"
+    "Exit 0 when every key is what the layout gives, 3 when any is not, 1 when\n"
+    "nothing arrived or the keys could not be read, 2 on bad usage.\n";
 
 struct Options {
     std::optional<std::string> templatePath, tracks, layout, device;
@@ -78,7 +81,7 @@ int RunSwipeTest(const Options& o)
     const std::string layoutName = o.layout ? *o.layout : SystemLayoutName();
     const auto layout = OpenHostLayout(layoutName, error);
     if (!layout) {
-        std::cerr << "tovask-cli: " << error << '\n';
+        Complain(error);
         return exitUsage;
     }
     ConfigImage image = DefaultImage();
@@ -93,21 +96,28 @@ int RunSwipeTest(const Options& o)
     if (o.device) {
         const auto input = OpenDeviceInput(*o.device, error);
         if (!input || !(keysLayout = OpenHostLayout("us", error))) {
-            std::cerr << "tovask-cli: " << error << '\n';
+            Complain(error);
             return exitUsage;
         }
         std::cerr << "Swipe a card now (reading the keys of " << *o.device << "; Ctrl+C to stop).\n";
         arrived = ReadDeviceSwipe(*input, o.idleMs);
     } else {
         const auto input = OpenTerminalInput(error);
+        if (!input) {
+            Complain(error);
+            return exitFailed;
+        }
         std::cerr << "Swipe a card now (layout " << layout->Name() << "; Ctrl+C to stop).\n";
         arrived = ReadTerminalSwipe(*input, o.idleMs);
     }
 
     std::ostringstream s;
     if (arrived.empty()) {
-        s << "Nothing arrived.\n";
-        return PrintOut(s.str()) ? exitFailed : exitFailed;
+        if (JsonMode())
+            PrintJson({{"result", ResultName(exitFailed)}, {"exitCode", exitFailed}, {"message", "Nothing arrived."}});
+        else
+            PrintOut("Nothing arrived.\n");
+        return exitFailed;
     }
     const HostLayout& against = keysLayout ? *keysLayout : *layout;
     const SwipeCheck check = CheckSwipe(arrived, out.bytes, against, o.capsLock && !keysLayout);
@@ -136,9 +146,25 @@ int RunSwipeTest(const Options& o)
     s << (check.matches ? "Every key is what " : "Not every key is what ")
       << (keysLayout ? std::string("the template makes the reader send.") : "layout " + layout->Name() + " gives.")
       << '\n';
-    if (!PrintOut(s.str()))
-        return exitFailed;
-    return check.matches ? exitOk : exitFailed;
+    const int code = check.matches ? exitOk : exitDiffers;
+    if (JsonMode()) {
+        Json differences = Json::array();
+        for (const SwipeDifference& d : check.differences)
+            differences.push_back(d.Text());
+        const Json result = {{"result", ResultName(code)},
+                             {"exitCode", code},
+                             {"arrived", Shown(text)},
+                             {"expected", Shown(check.expected)},
+                             {"layout", layout->Name()},
+                             {"source", layout->Source()},
+                             {"capsLock", o.capsLock},
+                             {"keys", arrived.size()},
+                             {"gapsMs", {check.shortestGapMs, check.longestGapMs}},
+                             {"byteDelayMs", out.byteDelayMs},
+                             {"differences", differences}};
+        return PrintJson(result) ? code : exitFailed;
+    }
+    return PrintOut(s.str()) ? code : exitFailed;
 }
 
 }  // namespace
@@ -155,5 +181,6 @@ void AddSwipeTestVerb(CLI::App& tool)
     verb->add_option("--layout", o->layout, "the host's keyboard layout");
     AddSwitch(*verb, "--caps-lock", o->capsLock);
     verb->add_option("--device", o->device, "Linux: the reader's input device, /dev/input/eventN");
+    verb->add_flag("--json")->description("print one JSON object");
     verb->add_option("--idle", o->idleMs, "milliseconds without a key that end the swipe")->check(CLI::Range(50, 60000));
 }

@@ -169,8 +169,7 @@ void AddUdevRuleVerb(CLI::App& tool)
                                  if (!ResolveUsbIds(*ids, resolved))
                                      return exitUsage;
                                  if (*group && !IsUdevGroupName(**group)) {
-                                     std::cerr << "tovask-cli: --group: \"" << **group
-                                               << "\" is no group name (letters, digits, _ - .)\n";
+                                     Complain("--group: \"" + **group + "\" is no group name (letters, digits, _ - .)");
                                      return exitUsage;
                                  }
                                  const std::string text = UdevRuleText(resolved, group->value_or(""));

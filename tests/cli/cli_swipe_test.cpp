@@ -52,10 +52,12 @@ TEST(CliSwipeTest, SetsWhatArrivedAgainstWhatTheLayoutGives)
          {"Arrived:  m&\xC3\xA9\xC2\xA7\n", "Expected: m&\xC3\xA9\xC2\xA7 (layout fr, ",
           "  '\xC3\xA9' where the reader sent '2': layout fr\n", "Every key is what layout fr gives.\n"}},
         // The host typed US while fr was expected; Caps Lock on a letter.
-        {"swipe-test --layout fr" + track + " < " + file("us", ";12?"), 1,
+        {"swipe-test --layout fr" + track + " < " + file("us", ";12?"), 3,
          {"  ';' where the reader sent ';': layout fr gives 'm'\n", "Not every key is what layout fr gives."}},
-        {"swipe-test --layout us --tracks " + Q("AB;") + " < " + file("caps", "%ab?"), 1,
+        {"swipe-test --layout us --tracks " + Q("AB;") + " < " + file("caps", "%ab?"), 3,
          {"  'a' where the reader sent 'A': Caps Lock on\n"}},
+        {"swipe-test --json --layout us --tracks " + Q("AB;") + " < " + file("caps", "%ab?"), 3,
+         {"\"arrived\": \"%ab?\"", "\"differences\": [\"'a' where the reader sent 'A': Caps Lock on\""}},
         {"swipe-test --layout us < " + file("empty", ""), 1, {"Nothing arrived.\n"}},
         {"swipe-test --layout nowhere < " + file("none", ""), 2, {"unknown keyboard layout \"nowhere\""}},
 #ifndef _WIN32
