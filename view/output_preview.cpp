@@ -44,15 +44,6 @@ QString ShownKeyText(const std::string& utf8)
     return out;
 }
 
-QString ShownKeyAnswer(const KeyAnswer& answer)
-{
-    if (answer.Dead())
-        return "dead key (" + QString::fromStdString(answer.deadName) + ")";
-    if (answer.text.empty())
-        return "nothing";
-    return ShownKeyText(answer.text);
-}
-
 // The names of the bytes below 0x20 and of 0x7F, for the legend.
 const char* ControlName(std::uint8_t byte)
 {
