@@ -326,6 +326,7 @@ QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent, bool ca
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setFocusPolicy(Qt::NoFocus);  // the controls inside take the focus, not the area
     auto* panel = new OutputPreviewPanel(view, area);
     panel->CapsLockSwitch()->setChecked(capsLock);
     area->setWidget(panel);
