@@ -25,12 +25,7 @@ TEST(CliPreview, PrintsWhatTheReaderSendsAndWhatTheHostReceives)
     ASSERT_EQ(Cli("new " + card).code, 0);
     ASSERT_EQ(Cli("set " + card + " " + Q("T1Suffix=[LF]") + " " + Q("CardPrefix=#") + " trackEnabled=1,0,0").code, 0);
 
-    struct Case {
-        std::string args;
-        int code;
-        std::vector<std::string> shown;  // each must appear in standard output or error
-    };
-    const std::vector<Case> cases = {
+    const std::vector<CliCase> cases = {
         {"preview " + file, 0,
          {"Sent:     ;4000123456789010=29121010000000000000?5[CR]\n",
           "MR Test:  ;4000123456789010=29121010000000000000?5<D>\n", "Beeps:    none\n",
@@ -66,13 +61,7 @@ TEST(CliPreview, PrintsWhatTheReaderSendsAndWhatTheHostReceives)
         // No rule asks desktops for a fixed layout: none of Debian 12's applies one.
         {"udev-rule --fixed-layout us", 2, {"--fixed-layout"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args);
-        const CliRun r = Cli(c.args);
-        EXPECT_EQ(r.code, c.code) << r.out << r.err;
-        for (const std::string& s : c.shown)
-            EXPECT_NE((r.out + r.err).find(s), std::string::npos) << "missing: " << s << "\n" << r.out << r.err;
-    }
+    ExpectCliCases(cases);
     RemoveScratch(dir);
 }
 

@@ -13,6 +13,9 @@
 #define TOVASK_PCLOSE _pclose
 #else
 #include <sys/wait.h>
+#include <vector>
+
+#include <gtest/gtest.h>
 #define TOVASK_POPEN ::popen
 #define TOVASK_PCLOSE ::pclose
 #endif
@@ -76,4 +79,23 @@ inline std::string Q(const std::string& s)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 #endif
+}
+
+// One run of the tool: its exit code, and texts that must each appear in its
+// standard output or error.
+struct CliCase {
+    std::string args;
+    int code;
+    std::vector<std::string> shown;
+};
+
+inline void ExpectCliCases(const std::vector<CliCase>& cases)
+{
+    for (const CliCase& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.code, c.code) << r.out << r.err;
+        for (const std::string& s : c.shown)
+            EXPECT_NE((r.out + r.err).find(s), std::string::npos) << "missing: " << s << "\n" << r.out << r.err;
+    }
 }

@@ -41,13 +41,8 @@ TEST(CliSwipeTest, SetsWhatArrivedAgainstWhatTheLayoutGives)
     }
     const std::string recorded = file("events", events);
 #endif
-    struct Case {
-        std::string args;
-        int code;
-        std::vector<std::string> shown;
-    };
     const std::string track = " --tracks " + Q(";12");
-    const std::vector<Case> cases = {
+    const std::vector<CliCase> cases = {
         {"swipe-test --layout fr" + track + " < " + file("fr", "m&\xC3\xA9\xC2\xA7"), 0,
          {"Arrived:  m&\xC3\xA9\xC2\xA7\n", "Expected: m&\xC3\xA9\xC2\xA7 (layout fr, ",
           "  '\xC3\xA9' where the reader sent '2': layout fr\n", "Every key is what layout fr gives.\n"}},
@@ -67,13 +62,7 @@ TEST(CliSwipeTest, SetsWhatArrivedAgainstWhatTheLayoutGives)
         {"swipe-test --device " + Q((dir / "missing").string()), 2, {"cannot read ", "No such file or directory"}},
 #endif
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args);
-        const CliRun r = Cli(c.args);
-        EXPECT_EQ(r.code, c.code) << r.out << r.err;
-        for (const std::string& s : c.shown)
-            EXPECT_NE((r.out + r.err).find(s), std::string::npos) << "missing: " << s << "\n" << r.out << r.err;
-    }
+    ExpectCliCases(cases);
     RemoveScratch(dir);
 }
 
