@@ -103,6 +103,20 @@ TEST_F(CliFileTest, FileRules)
     EXPECT_NE(r.err.find("x.mtl"), std::string::npos);
 }
 
+TEST_F(CliFileTest, APathFromTheRootIsAFileNotAnOption)
+{
+    // From the folder's own drive: "/users/x/a.mtl" on Windows, "/tmp/x/a.mtl" here.
+    const fs::path before = fs::current_path();
+    fs::current_path(dir);
+    const std::string rooted = "/" + (dir / "rooted.mtl").relative_path().generic_string();
+    const CliRun made = Cli("new " + rooted);
+    const CliRun dumped = Cli("dump --json " + rooted);
+    fs::current_path(before);
+    EXPECT_EQ(made.code, 0) << made.err;
+    EXPECT_EQ(dumped.code, 0) << dumped.err;
+    EXPECT_TRUE(fs::exists(dir / "rooted.mtl"));
+}
+
 TEST_F(CliFileTest, UsageAndHelp)
 {
     EXPECT_EQ(Cli("").code, 2);
