@@ -20,7 +20,6 @@
 #include <QScreen>
 #include <QDockWidget>
 #include <QSessionManager>
-#include <QSettings>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
@@ -36,6 +35,7 @@
 #include "view/output_preview.h"
 #include "view/form_metrics.h"
 #include "view/tovask_view.h"
+#include "view/user_settings.h"
 #include "tovask_version.h"
 
 namespace {
@@ -417,7 +417,7 @@ QString CMainFrame::ShortenedPath(const QString& path)
 
 void CMainFrame::LoadRecentFiles()
 {
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     settings.beginGroup("Recent File List");
     m_recent.clear();
     for (int i = 1; i <= recentFileCount; ++i) {
@@ -430,7 +430,7 @@ void CMainFrame::LoadRecentFiles()
 
 void CMainFrame::StoreRecentFiles()
 {
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     settings.beginGroup("Recent File List");
     for (int i = 1; i <= recentFileCount; ++i) {
         if (i <= m_recent.size())
