@@ -13,7 +13,9 @@ file(WRITE ${STAGE}/files.txt "${listing}\n")
 execute_process(COMMAND ${WIXL_HEAT} -p ${STAGE}/Tovask/ --directory-ref INSTALLDIR --component-group TovaskFiles
                         --var var.SourceDir --win64 -x tovask.exe
                 INPUT_FILE ${STAGE}/files.txt OUTPUT_FILE ${STAGE}/files.wxs COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND ${WIXL} -a x64 -D SourceDir=${STAGE}/Tovask -D Version=${VERSION} -D IconFile=${ICON}
-                        -D HomePage=${HOMEPAGE} -D Win64=yes -o ${OUTPUT} ${WXS} ${STAGE}/files.wxs
-                COMMAND_ERROR_IS_FATAL ANY)
+# wixl finds the files by paths relative to the folder it runs in.
+file(COPY_FILE ${ICON} ${STAGE}/tovask.ico)
+execute_process(COMMAND ${WIXL} -a x64 -D SourceDir=Tovask -D Version=${VERSION} -D IconFile=tovask.ico
+                        -D HomePage=${HOMEPAGE} -D Win64=yes -o ${OUTPUT} ${WXS} files.wxs
+                WORKING_DIRECTORY ${STAGE} COMMAND_ERROR_IS_FATAL ANY)
 message(STATUS "${OUTPUT}")

@@ -105,16 +105,18 @@ TEST_F(CliFileTest, FileRules)
 
 TEST_F(CliFileTest, APathFromTheRootIsAFileNotAnOption)
 {
-    // From the folder's own drive: "/users/x/a.mtl" on Windows, "/tmp/x/a.mtl" here.
-    const fs::path before = fs::current_path();
-    fs::current_path(dir);
-    const std::string rooted = "/" + (dir / "rooted.mtl").relative_path().generic_string();
+    // A folder on the drive of the current folder, named from its root:
+    // "/work/build/..." on Windows too, where "/work" is not an option.
+    const fs::path here = fs::current_path() / ("tovask-rooted-" + std::to_string(::getpid()));
+    fs::create_directories(here);
+    const std::string rooted = "/" + (here / "rooted.mtl").relative_path().generic_string();
     const CliRun made = Cli("new " + rooted);
     const CliRun dumped = Cli("dump --json " + rooted);
-    fs::current_path(before);
+    const bool exists = fs::exists(here / "rooted.mtl");
+    fs::remove_all(here);
     EXPECT_EQ(made.code, 0) << made.err;
     EXPECT_EQ(dumped.code, 0) << dumped.err;
-    EXPECT_TRUE(fs::exists(dir / "rooted.mtl"));
+    EXPECT_TRUE(exists) << rooted;
 }
 
 TEST_F(CliFileTest, UsageAndHelp)

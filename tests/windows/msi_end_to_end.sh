@@ -44,12 +44,14 @@ ln -sfn "$pty" "$WINEPREFIX/dosdevices/com1"
 echo "Installing $(basename "$msi")"
 "$wine" msiexec /i "Z:${msi//\//\\}" /qn > /dev/null 2>&1 || fail "msiexec /i"
 folder="$WINEPREFIX/drive_c/Program Files/Tovask"
-shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tovask.lnk"
+# Windows puts a per-machine shortcut in the common Start menu; Wine's msiexec
+# puts it in the installing user's.
+shortcut() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Tovask.lnk' | head -n1; }
 for f in tovask.exe tovask-cli.exe Qt6Core.dll Qt6Widgets.dll libstdc++-6.dll platforms/qwindows.dll \
          styles/qwindowsvistastyle.dll LICENSE README.md; do
     [ -f "$folder/$f" ] || fail "not installed: $f"
 done
-[ -f "$shortcut" ] || fail "no Start-menu shortcut"
+[ -n "$(shortcut)" ] || fail "no Start-menu shortcut"
 open=$(reg_value 'HKCR\Tovask.Document\shell\open\command')
 grep -qF '"C:\Program Files\Tovask\tovask.exe" "%1"' <<< "$open" || fail "open command: $open"
 grep -q 'Tovask.Document' <<< "$(reg_value 'HKCR\.mtl')" || fail ".mtl is not Tovask.Document"
@@ -117,7 +119,7 @@ echo "Uninstalling"
 "$wine" msiexec /x "Z:${msi//\//\\}" /qn > /dev/null 2>&1 || fail "msiexec /x"
 [ ! -e "$folder/tovask.exe" ] || fail "tovask.exe is still there"
 [ -z "$(find "$folder" -type f 2> /dev/null)" ] || fail "files left: $(find "$folder" -type f)"
-[ ! -e "$shortcut" ] || fail "the shortcut is still there"
+[ -z "$(shortcut)" ] || fail "the shortcut is still there: $(shortcut)"
 w reg query 'HKCR\.mtl' > /dev/null && fail ".mtl is still registered"
 w reg query 'HKCR\Tovask.Document' > /dev/null && fail "Tovask.Document is still registered"
 uninstall_entry && fail "the uninstall entry is still there"
