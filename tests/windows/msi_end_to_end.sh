@@ -63,9 +63,10 @@ uninstall_entry || fail "no uninstall entry"
 # Templates made with the installed tool: one to open, one the reader will hold instead.
 cli="C:\\Program Files\\Tovask\\tovask-cli.exe"
 mine="Z:${work//\//\\}\\shop.mtl" other="Z:${work//\//\\}\\other.mtl" check="Z:${work//\//\\}\\check.mtl"
-w "$cli" new "$mine" > /dev/null && w "$cli" set "$mine" T1Prefix=WINE 'CardSuffix=[CR]' > /dev/null
-w "$cli" new "$other" > /dev/null && w "$cli" set "$other" T1Prefix=OTHER outputDelay=9 > /dev/null
-cp "$work/shop.mtl" "$work/opened.mtl"
+w "$cli" new "$mine" > /dev/null
+w "$cli" set "$mine" T1Prefix=WINE 'CardSuffix=[CR]' > /dev/null
+w "$cli" new "$other" > /dev/null
+w "$cli" set "$other" T1Prefix=OTHER outputDelay=9 > /dev/null
 
 # An X display with a window manager, as on a desktop.
 for n in $(seq 90 120); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
@@ -113,6 +114,7 @@ keys ctrl+s
 cmp -s "$work/shop.mtl" "$work/other.mtl" || fail "the saved file is not what the reader held"
 keys alt+f x                # File, Exit
 for _ in $(seq 100); do xdotool search --name "Tovask" > /dev/null 2>&1 || break; sleep 0.1; done
+xdotool search --name "Tovask" > /dev/null 2>&1 && fail "the editor did not end on File Exit"
 echo "The installed editor opened shop.mtl, wrote it over COM1, read the reader back and saved"
 
 echo "Uninstalling"
