@@ -8,8 +8,9 @@
 #
 # The cache is keyed by the source version and a hash of this script and the
 # toolchain file; a folder is complete only once its build has finished (it is
-# built under a temporary name and renamed at the end), so an interrupted build
-# is started again, never taken for a finished one.
+# installed under a temporary name and renamed at the end), so an interrupted
+# build is never taken for a finished one. The build folder of an interrupted or
+# failed build is kept beside it and carried on from by the next run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 toolchain="$here/cmake/mingw-w64-qt.cmake"
@@ -26,10 +27,10 @@ if [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ] && [ -f "$prefix/.complete" ];
 fi
 
 mkdir -p "$cache"
-work=$(mktemp -d "$cache/.build-XXXXXX")
+work="$cache/.build-$version-$key"
 partial="$prefix.partial-$$"
-cleanup() { rm -rf "$work" "$partial"; }
-trap cleanup EXIT
+mkdir -p "$work"
+trap 'rm -rf "$partial"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 start=$(date +%s)
@@ -40,6 +41,10 @@ say "building Qt $upstream for Windows once, into $prefix"
 say "this takes about 30 to 45 minutes on 2 cores (about 65 CPU-minutes); later runs reuse it"
 
 # A private sources list for the source package: the system's lists are left as they are.
+if [ -f "$work/build/build.ninja" ]; then
+  say "carrying on from the build in $work"
+else
+rm -rf "$work" && mkdir -p "$work"
 apt_dir="$work/apt"
 mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial"
 for f in /etc/apt/sources.list.d/*.sources; do
@@ -73,7 +78,9 @@ cmake -G Ninja -S "$work/src" -B "$work/build" \
   -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
   -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
   -DFEATURE_system_doubleconversion=OFF -DFEATURE_sql_sqlite=OFF \
-  >>"$log" 2>&1 || { tail -40 "$log" >&2; say "configuring Qt failed"; exit 1; }
+  -DQT_USE_CCACHE="$(command -v ccache >/dev/null && echo ON || echo OFF)" \
+  >>"$log" 2>&1 || { tail -40 "$log" >&2; rm -rf "$work/build"; say "configuring Qt failed"; exit 1; }
+fi
 
 say "building"
 # ninja's progress, one line for every 5 %.
@@ -85,11 +92,13 @@ ninja -C "$work/build" -j"$(nproc)" 2>&1 | tee -a "$log" | awk -v start="$start"
   }'
 status=${PIPESTATUS[0]}
 set -e
-[ "$status" -eq 0 ] || { grep -B2 -A20 -m1 'FAILED' "$log" >&2 || tail -40 "$log" >&2; say "building Qt failed"; exit 1; }
+[ "$status" -eq 0 ] || { grep -A60 -m1 'FAILED' "$log" | grep -m5 -B2 -A3 'error' >&2 || tail -40 "$log" >&2
+                         say "building Qt failed (the whole log: $log)"; exit 1; }
 ninja -C "$work/build" install >>"$log" 2>&1 || { tail -40 "$log" >&2; say "installing Qt failed"; exit 1; }
 cp "$log" "$partial/build.log"
 date -u +%FT%TZ > "$partial/.complete"
 rm -rf "$prefix"
 mv "$partial" "$prefix"
+rm -rf "$work"
 say "done in $(( ($(date +%s) - start) / 60 )) minutes"
 echo "$prefix"
