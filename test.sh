@@ -22,7 +22,7 @@ if [ "$MODE" = "--windows" ]; then
   export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
   WINE=$(for w in /usr/lib/wine/wine64 wine64 wine; do command -v "$w" && break; done)
   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTOVASK_QT_MINGW="$QT_MINGW" -DCMAKE_PREFIX_PATH="$QT_MINGW" -DQT_HOST_PATH=/usr \
+    -DTOVASK_BUILD_GUI=ON -DTOVASK_QT_MINGW="$QT_MINGW" -DCMAKE_PREFIX_PATH="$QT_MINGW" -DQT_HOST_PATH=/usr \
     -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" "${LAUNCHER[@]}" \
     -DTOVASK_NATIVE_SIM_SERIAL="$PWD/build/sim/tovask-sim-serial" \
     -DTOVASK_NATIVE_LAYOUT_TABLES="$PWD/build/keyboard/tovask-layout-tables" >/dev/null

@@ -6,6 +6,8 @@
 # X display with a window manager; then uninstalled, leaving no program,
 # shortcut, file type or uninstall entry behind.
 # Usage: msi_end_to_end.sh MSI SIM_SERIAL WINE
+# With TOVASK_SCREENSHOTS=DIR the screen is saved there (scrot) at each step
+# and when a step fails.
 set -euo pipefail
 msi=$1 sim=$2 wine=$3
 wineserver=$(dirname "$wine")/wineserver64
@@ -22,7 +24,15 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAILED: $*"; [ -n "${DISPLAY:-}" ] && xdotool search --name . getwindowname %@ 2> /dev/null | sed 's/^/  window: /'; exit 1; }
+shot() { [ -n "${TOVASK_SCREENSHOTS:-}" ] && [ -n "${DISPLAY:-}" ] && scrot -o "$TOVASK_SCREENSHOTS/$1.png" 2> /dev/null || true; }
+fail() {
+    echo "FAILED: $*"
+    if [ -n "${DISPLAY:-}" ]; then
+        xdotool search --name . getwindowname %@ 2> /dev/null | sed 's/^/  window: /'
+        shot failed
+    fi
+    exit 1
+}
 w() { "$wine" "$@" 2> /dev/null | tr -d '\r'; }
 reg_value() { w reg query "$1" ${2:+/v "$2"} ${2:-/ve}; }
 
@@ -69,11 +79,12 @@ w "$cli" new "$other" > /dev/null
 w "$cli" set "$other" T1Prefix=OTHER outputDelay=9 > /dev/null
 
 # An X display with a window manager, as on a desktop.
-for n in $(seq 90 120); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
+for n in $(seq 90 120); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
 Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp > /dev/null 2>&1 &
 xserver=$!
 export DISPLAY=":$n"
 for _ in $(seq 100); do xdotool getmouselocation > /dev/null 2>&1 && break; sleep 0.1; done
+kill -0 "$xserver" 2> /dev/null || fail "Xvfb did not start on $DISPLAY"
 openbox > /dev/null 2>&1 &
 wm=$!
 
@@ -92,6 +103,7 @@ window() {
 # command did is checked on the reader and in the files.
 message() {
     window Tovask
+    shot "$1"
     keys Return
 }
 keys() { xdotool key --delay 150 "$@"; sleep 0.5; }
@@ -99,16 +111,18 @@ keys() { xdotool key --delay 150 "$@"; sleep 0.5; }
 echo "Opening shop.mtl through its file type"
 "$wine" start "$mine" > /dev/null 2>&1 &
 window "Select Communication Port"
+shot port
 keys Down Return            # PS2 -> COM1
 window "shop.mtl - Tovask"
+shot editor
 keys alt+a w                # Access, Write into MR
-message
+message written
 w "$cli" read --port COM1 -o "$check" > /dev/null
 cmp -s "$work/shop.mtl" "$work/check.mtl" || fail "the reader does not hold what the editor wrote"
 w "$cli" write "$other" --port COM1 > /dev/null
 window "shop.mtl - Tovask"
 keys alt+a r                # Access, Read from MR
-message
+message read
 window "shop.mtl\\*? - Tovask"
 keys ctrl+s
 cmp -s "$work/shop.mtl" "$work/other.mtl" || fail "the saved file is not what the reader held"
