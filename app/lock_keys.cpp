@@ -30,6 +30,9 @@ std::optional<LockKeyState> QueryLockKeys()
     // The keyboard's first three indicators are Caps Lock, Num Lock and Scroll Lock.
     return LockKeyState{(state & 0x1) != 0, (state & 0x2) != 0, (state & 0x4) != 0};
 #elif defined(Q_OS_WIN)
+    // Only the windows platform has the keyboard; offscreen has none, as on Linux.
+    if (QGuiApplication::platformName() != QLatin1String("windows"))
+        return std::nullopt;
     // The low bit of a toggle key's state says whether it is on.
     return LockKeyState{(GetKeyState(VK_CAPITAL) & 1) != 0, (GetKeyState(VK_NUMLOCK) & 1) != 0,
                         (GetKeyState(VK_SCROLL) & 1) != 0};

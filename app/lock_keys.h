@@ -10,5 +10,5 @@ struct LockKeyState {
     bool scrollLock = false;
 };
 
-// The keyboard's lock state, when the platform tells it (X11); nothing elsewhere.
+// The keyboard's lock state, when the platform tells it (X11, Windows); nothing elsewhere.
 std::optional<LockKeyState> QueryLockKeys();

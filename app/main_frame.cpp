@@ -23,7 +23,6 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QSessionManager>
-#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextBrowser>
@@ -41,6 +40,7 @@
 #include "view/output_preview.h"
 #include "view/form_metrics.h"
 #include "view/tovask_view.h"
+#include "view/user_settings.h"
 #include "tovask_version.h"
 
 namespace {
@@ -413,7 +413,7 @@ void CMainFrame::FitToForm()
 // main screen, and a size larger than the screen is cut to it.
 bool CMainFrame::RestoreSavedGeometry()
 {
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     QRect saved = settings.value(geometryKey).toRect();
     if (!saved.isValid())
         return false;
@@ -445,7 +445,7 @@ bool CMainFrame::RestoreSavedGeometry()
 
 void CMainFrame::StoreGeometry()
 {
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     settings.setValue(geometryKey, normalGeometry().isValid() ? normalGeometry() : geometry());
     settings.setValue(maximizedKey, isMaximized());
 }
@@ -603,7 +603,7 @@ QString CMainFrame::ShortenedPath(const QString& path)
 
 void CMainFrame::LoadRecentFiles()
 {
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     settings.beginGroup("Recent File List");
     m_recent.clear();
     for (int i = 1; i <= recentFileCount; ++i) {
@@ -616,7 +616,7 @@ void CMainFrame::LoadRecentFiles()
 
 void CMainFrame::StoreRecentFiles()
 {
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     settings.beginGroup("Recent File List");
     for (int i = 1; i <= recentFileCount; ++i) {
         if (i <= m_recent.size())

@@ -2,9 +2,8 @@
 
 #include <optional>
 
-#include <QSettings>
-
 #include "device/com/com_port.h"
+#include "view/user_settings.h"
 
 namespace {
 
@@ -20,14 +19,14 @@ std::optional<std::string> Setting(const QSettings& settings, const char* key)
 
 void ApplyPortSettings()
 {
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     for (int n = 1; n <= 8; ++n)
         SetComDeviceSetting(n, settings.value(QString("Ports/COM%1").arg(n)).toString().toStdString());
 }
 
 bool EditorUsbIds(UsbIds& out, std::string& error)
 {
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     const std::string where = " in " + settings.fileName().toStdString();
     const UsbIds build = BuildUsbIds();
     return PickUsbId({{"TOVASK_USB_VID", EnvironmentText("TOVASK_USB_VID")},

@@ -112,6 +112,9 @@ int Run(int argc, char** argv)
     CLI::App tool("tovask-cli", "tovask-cli");
     tool.formatter(std::make_shared<HelpText>());
     tool.require_subcommand(0, 1);
+    // Every argument that is not "-x" or "--name" is an argument: "/templates/a.mtl"
+    // is a path on Windows too. The verbs take this from the tool when added.
+    tool.allow_windows_style_options(false);
     bool verbose = false, version = false;
     AddSwitch(tool, "-v,--verbose", verbose);
     AddSwitch(tool, "--version", version);

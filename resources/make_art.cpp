@@ -1,11 +1,15 @@
 // Paints the editor's pictures once and writes them as PNG files next to this
 // source: the 31 diagram bitmaps and the eight toolbar images, each also at
 // twice the size for high-density screens ("NAME@2x.png", the same drawing
-// at twice the pixels), and the application icon. The files are committed; rerun the program only to change
+// at twice the pixels), and the application icon (PNG files and, for Windows,
+// one .ico holding them all). The files are committed; rerun the program only to change
 // the pictures:
 //   QT_QPA_PLATFORM=offscreen build/app/tovask-make-art resources
+#include <QBuffer>
+#include <QByteArray>
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -20,6 +24,8 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -378,11 +384,55 @@ QImage PaintIcon(int size)
     return image;
 }
 
+// Appends a little-endian 16- or 32-bit number.
+void PutLE(QByteArray& out, quint32 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A Windows icon file holding each image as PNG: a 6-byte header, a 16-byte
+// entry per image (a size of 256 is written as 0), then the PNG data.
+QByteArray IcoFile(const std::vector<std::pair<int, QByteArray>>& pngs)
+{
+    QByteArray out;
+    PutLE(out, 0, 2);
+    PutLE(out, 1, 2);
+    PutLE(out, static_cast<quint32>(pngs.size()), 2);
+    quint32 offset = 6 + 16 * static_cast<quint32>(pngs.size());
+    for (const auto& [size, png] : pngs) {
+        out.append(static_cast<char>(size >= 256 ? 0 : size));
+        out.append(static_cast<char>(size >= 256 ? 0 : size));
+        PutLE(out, 0, 2);   // no palette, reserved
+        PutLE(out, 1, 2);   // colour planes
+        PutLE(out, 32, 2);  // bits per pixel
+        PutLE(out, static_cast<quint32>(png.size()), 4);
+        PutLE(out, offset, 4);
+        offset += static_cast<quint32>(png.size());
+    }
+    for (const auto& entry : pngs)
+        out.append(entry.second);
+    return out;
+}
+
 bool MakeIcons(const QDir& dir)
 {
     bool ok = true;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        ok = Save(PaintIcon(size), dir.filePath(QString("tovask-%1.png").arg(size))) && ok;
+    std::vector<std::pair<int, QByteArray>> pngs;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QImage icon = PaintIcon(size);
+        ok = Save(icon, dir.filePath(QString("tovask-%1.png").arg(size))) && ok;
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        icon.save(&buffer, "PNG");
+        pngs.emplace_back(size, png);
+    }
+    QFile ico(dir.filePath("tovask.ico"));
+    if (!ico.open(QIODevice::WriteOnly) || ico.write(IcoFile(pngs)) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(ico.fileName()));
+        return false;
+    }
     return ok;
 }
 

@@ -26,8 +26,10 @@ protected:
     void SetUp() override
     {
         QStandardPaths::setTestModeEnabled(true);
-        // Each test keeps its settings, the recent-file list among them, to itself.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        // Each test keeps its settings, the recent-file list among them, to
+        // itself: INI files in a scratch folder (on Windows too, not the registry).
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
         SetMessageSink(&sink);
     }
     void TearDown() override

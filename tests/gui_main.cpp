@@ -1,6 +1,7 @@
 // GoogleTest entry point for the widget tests: one QApplication for them all,
 // on an offscreen screen of 1280 x 800 pixels, a small laptop's.
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -9,9 +10,11 @@
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir config;
+    // In the working folder: the platform's arguments are split at every ':',
+    // so the path must be relative (a Windows path has one after its drive).
+    QTemporaryDir config(QDir::current().filePath("gui-screens-XXXXXX"));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qgetenv("QT_QPA_PLATFORM") == "offscreen") {
-        const QString path = config.filePath("screens.json");
+        const QString path = QDir::current().relativeFilePath(config.filePath("screens.json"));
         std::ofstream(path.toStdString())
             << R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1280, "height": 800,)"
                R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";

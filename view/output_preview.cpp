@@ -10,17 +10,15 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QSettings>
 #include <QTextDocumentFragment>
 
 #include "device/transfer.h"
 #include "keyboard/host_layout.h"
 #include "view/tovask_view.h"
+#include "view/user_settings.h"
 
 namespace {
 
-const char* const settingsOrg = "Corvane ZT40 Utility";
-const char* const settingsApp = "Tovask";
 const char* const layoutKey = "OutputPreview/Layout";
 const char* const visibleKey = "OutputPreview/Visible";
 
@@ -122,7 +120,7 @@ OutputPreviewPanel::OutputPreviewPanel(CTovaskView& view, QWidget* parent) : QWi
     form->addRow(m_legend);
     form->addRow(m_info);
 
-    const QString saved = QSettings(settingsOrg, settingsApp).value(layoutKey).toString();
+    const QString saved = UserSettings().value(layoutKey).toString();
     if (saved.isEmpty() || !SetLayout(saved))
         SetLayout(QString::fromStdString(SystemLayoutName())) || SetLayout("us");
     connect(m_chooser, &QComboBox::activated, this, [this] { SetLayout(m_chooser->currentText()); });
@@ -194,7 +192,7 @@ bool OutputPreviewPanel::SetLayout(const QString& name)
     if (m_chooser->findText(chosen) < 0)
         m_chooser->addItem(chosen);
     m_chooser->setCurrentIndex(m_chooser->findText(chosen));
-    QSettings(settingsOrg, settingsApp).setValue(layoutKey, chosen);
+    UserSettings().setValue(layoutKey, chosen);
     m_shownKey.clear();
     Refresh();
     return true;
@@ -333,8 +331,8 @@ QDockWidget* CreateOutputPreviewDock(CTovaskView& view, QWidget* parent, bool ca
     dock->setWidget(area);
     dock->toggleViewAction()->setText("Output Preview");
     dock->toggleViewAction()->setStatusTip("Show or hide what the reader sends for a sample card");
-    dock->setVisible(QSettings(settingsOrg, settingsApp).value(visibleKey, true).toBool());
+    dock->setVisible(UserSettings().value(visibleKey, true).toBool());
     QObject::connect(dock->toggleViewAction(), &QAction::triggered, dock,
-                     [](bool on) { QSettings(settingsOrg, settingsApp).setValue(visibleKey, on); });
+                     [](bool on) { UserSettings().setValue(visibleKey, on); });
     return dock;
 }

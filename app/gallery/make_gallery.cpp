@@ -112,7 +112,8 @@ int main(int argc, char** argv)
     // The windows as a first start shows them: no place, layout or dock
     // remembered from the user's own runs.
     QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     if (argc != 2) {
         std::fprintf(stderr, "usage: tovask-gallery DIR\n");
         return 2;

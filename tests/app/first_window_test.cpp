@@ -12,6 +12,7 @@
 #include "../gui_fixture.h"
 #include "model/diagram_tables.h"
 #include "view/output_preview.h"
+#include "view/user_settings.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ TEST_F(FirstWindowTest, TheLastPlaceIsKeptOnAScreenThatExists)
     Start();
     EXPECT_EQ(frame->geometry(), QRect(120, 90, 700, 640));
     // From a screen that is gone; partly off the screen; larger than it.
-    QSettings settings("Corvane ZT40 Utility", "Tovask");
+    UserSettings settings;
     for (const QRect saved : {QRect(3000, 2000, 700, 640), QRect(1000, 500, 700, 640), QRect(10, 10, 3000, 2000)}) {
         SCOPED_TRACE(saved.x());
         settings.setValue("MainWindow/Geometry", saved);

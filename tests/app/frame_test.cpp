@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -24,6 +23,7 @@
 #include "gui_fixture.h"
 #include "app/main_frame.h"
 #include "app/set_port_dialog.h"
+#include "view/user_settings.h"
 #include "device/kb/kbio.h"
 #include "device/transfer.h"
 #include "sim/reader_memory.h"
@@ -249,7 +249,7 @@ TEST_F(FrameTest, EveryInitialUpdateShrinksTheWindowToTheFormButNeverGrowsIt)
 {
     // The form alone: with the Output Preview under it the window is taller
     // than the test screen (800 x 600) and the form scrolls.
-    QSettings("Corvane ZT40 Utility", "Tovask").setValue("OutputPreview/Visible", false);
+    UserSettings().setValue("OutputPreview/Visible", false);
     Start();
     QApplication::processEvents();
     const QSize fitted = frame->size();

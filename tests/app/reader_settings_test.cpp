@@ -1,11 +1,10 @@
 // The editor's reader settings and the wait cursor around transfers.
 #include <QApplication>
-#include <QSettings>
-
-#include <cstdlib>
 
 #include "app/reader_settings.h"
 #include "tests/gui_fixture.h"
+#include "tests/test_env.h"
+#include "view/user_settings.h"
 
 namespace {
 
@@ -13,27 +12,27 @@ class ReaderSettingsTest : public FrameFixture {};
 
 TEST_F(ReaderSettingsTest, UsbIdentifiersFromEnvironmentThenSettingsThenBuild)
 {
-    ::unsetenv("TOVASK_USB_VID");
-    ::unsetenv("TOVASK_USB_PID");
+    UnsetEnv("TOVASK_USB_VID");
+    UnsetEnv("TOVASK_USB_PID");
     UsbIds ids;
     std::string error;
     ASSERT_TRUE(EditorUsbIds(ids, error));
     EXPECT_EQ(ids, BuildUsbIds());
 
     {
-        QSettings settings("Corvane ZT40 Utility", "Tovask");
+        UserSettings settings;
         settings.setValue("USB/VendorId", "0c2e");
         settings.setValue("USB/ProductId", "0x720");
     }
     ASSERT_TRUE(EditorUsbIds(ids, error));
     EXPECT_EQ(ids, (UsbIds{0x0C2E, 0x0720}));
 
-    ::setenv("TOVASK_USB_PID", "0b6a", 1);
+    SetEnv("TOVASK_USB_PID", "0b6a");
     ASSERT_TRUE(EditorUsbIds(ids, error));
     EXPECT_EQ(ids, (UsbIds{0x0C2E, 0x0B6A}));
-    ::unsetenv("TOVASK_USB_PID");
+    UnsetEnv("TOVASK_USB_PID");
 
-    QSettings("Corvane ZT40 Utility", "Tovask").setValue("USB/VendorId", "Honeywell");
+    UserSettings().setValue("USB/VendorId", "Honeywell");
     EXPECT_FALSE(EditorUsbIds(ids, error));
     EXPECT_EQ(error.rfind("USB/VendorId in ", 0), 0u) << error;
     EXPECT_NE(error.find("\"Honeywell\" is not a USB identifier"), std::string::npos) << error;

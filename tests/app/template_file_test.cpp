@@ -52,7 +52,7 @@ TEST_F(TemplateFileTest, FromJsonOfADumpIsWhatTheEditorSavesWithAComPort)
         view().grab();  // the paint decodes the image into the record and the panel
         ASSERT_TRUE(frame->SaveFile(QString::fromStdString(editor)));
         const std::string cli = TOVASK_CLI_PATH;
-        const CliRun r = Cli("dump --json '" + in + "' | " + cli + " from-json - '" + tool + "'");
+        const CliRun r = Cli("dump --json " + Q(in) + " | " + cli + " from-json - " + Q(tool));
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(HexOf(ReadAll(tool)), HexOf(ReadAll(editor))) << "image " << HexOf(image);
     }

@@ -103,6 +103,22 @@ TEST_F(CliFileTest, FileRules)
     EXPECT_NE(r.err.find("x.mtl"), std::string::npos);
 }
 
+TEST_F(CliFileTest, APathFromTheRootIsAFileNotAnOption)
+{
+    // A folder on the drive of the current folder, named from its root:
+    // "/work/build/..." on Windows too, where "/work" is not an option.
+    const fs::path here = fs::current_path() / ("tovask-rooted-" + std::to_string(::getpid()));
+    fs::create_directories(here);
+    const std::string rooted = "/" + (here / "rooted.mtl").relative_path().generic_string();
+    const CliRun made = Cli("new " + rooted);
+    const CliRun dumped = Cli("dump --json " + rooted);
+    const bool exists = fs::exists(here / "rooted.mtl");
+    fs::remove_all(here);
+    EXPECT_EQ(made.code, 0) << made.err;
+    EXPECT_EQ(dumped.code, 0) << dumped.err;
+    EXPECT_TRUE(exists) << rooted;
+}
+
 TEST_F(CliFileTest, UsageAndHelp)
 {
     EXPECT_EQ(Cli("").code, 2);
