@@ -127,10 +127,17 @@ message read
 window "shop.mtl\\*? - Tovask"
 keys ctrl+s
 cmp -s "$work/shop.mtl" "$work/other.mtl" || fail "the saved file is not what the reader held"
+keys F1
+window "Tovask Help"
+shot help
+keys Escape
+window "shop.mtl - Tovask"
 keys alt+f x                # File, Exit
 for _ in $(seq 100); do xdotool search --name "Tovask" > /dev/null 2>&1 || break; sleep 0.1; done
 xdotool search --name "Tovask" > /dev/null 2>&1 && fail "the editor did not end on File Exit"
-echo "The installed editor opened shop.mtl, wrote it over COM1, read the reader back and saved"
+recent=$(w reg query 'HKCU\Software\Corvane ZT40 Utility\Tovask\Recent File List' /v File1)
+grep -qi 'shop.mtl' <<< "$recent" || fail "shop.mtl is not the first recent file in the registry: $recent"
+echo "The installed editor opened shop.mtl, wrote it over COM1, read the reader back, saved, showed Help and kept the file in its recent list"
 
 echo "Uninstalling"
 "$wine" msiexec /x "Z:${msi//\//\\}" /qn > /dev/null 2>&1 || fail "msiexec /x"
