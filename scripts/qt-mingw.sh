@@ -38,7 +38,7 @@ log="$work/build.log"
 say() { echo "qt-mingw: $*" >&2; }
 
 say "building Qt $upstream for Windows once, into $prefix"
-say "this takes about 30 to 45 minutes on 2 cores (about 65 CPU-minutes); later runs reuse it"
+say "this takes about 15 minutes on 2 free cores, twice that when other work shares them; later runs reuse it"
 
 # A private sources list for the source package: the system's lists are left as they are.
 if [ -f "$work/build/build.ninja" ]; then
