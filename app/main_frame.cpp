@@ -667,7 +667,11 @@ void CMainFrame::ShowHelp()
     connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::close);
     layout->addWidget(buttons);
     // Wide enough for the guide's widest line, table or example, as far as
-    // the screen allows, so that only the vertical scroll bar is needed.
+    // the screen allows, so that only the vertical scroll bar is needed: the
+    // guide laid out as narrow as it goes (text wraps, examples do not) is
+    // that wide. Until the dialog is shown the document has no width to
+    // measure at.
+    browser->document()->setTextWidth(1);
     const int textWidth = static_cast<int>(std::ceil(browser->document()->idealWidth()));
     const QMargins m = layout->contentsMargins();
     int width = textWidth + 2 * browser->frameWidth() + browser->verticalScrollBar()->sizeHint().width() + m.left() +
