@@ -50,6 +50,15 @@ const char* const maximizedKey = "MainWindow/Maximized";
 // A window manager's frame before the window has one: borders and title bar.
 const QMargins assumedFrame(4, 30, 4, 4);
 
+// R moved the least that puts it wholly inside ROOM where it fits (its top
+// left corner inside where it does not), so that the title bar can be reached.
+QRect KeptInside(QRect r, const QRect& room)
+{
+    r.moveLeft(std::clamp(r.left(), room.left(), std::max(room.left(), room.right() + 1 - r.width())));
+    r.moveTop(std::clamp(r.top(), room.top(), std::max(room.top(), room.bottom() + 1 - r.height())));
+    return r;
+}
+
 bool IsUndoKey(const QKeyEvent* key)
 {
     const QKeySequence pressed(key->keyCombination());
@@ -367,10 +376,7 @@ void CMainFrame::GrowToShowAll()
         QApplication::sendPostedEvents();
     }
     // Still on the screen after growing.
-    QRect r = geometry();
-    r.moveLeft(std::clamp(r.left(), room.left(), std::max(room.left(), room.right() + 1 - r.width())));
-    r.moveTop(std::clamp(r.top(), room.top(), std::max(room.top(), room.bottom() + 1 - r.height())));
-    move(r.topLeft());
+    move(KeptInside(geometry(), room).topLeft());
 }
 
 QRect CMainFrame::ClientRoom(const QRect& available) const
@@ -434,10 +440,7 @@ bool CMainFrame::RestoreSavedGeometry()
     saved.setSize(saved.size().boundedTo(room.size()).expandedTo(minimumSize()));
     if (!best)
         saved.moveCenter(room.center());
-    // Wholly inside the screen, so that the title bar can be reached.
-    saved.moveLeft(std::clamp(saved.left(), room.left(), std::max(room.left(), room.right() + 1 - saved.width())));
-    saved.moveTop(std::clamp(saved.top(), room.top(), std::max(room.top(), room.bottom() + 1 - saved.height())));
-    setGeometry(saved);
+    setGeometry(KeptInside(saved, room));
     if (settings.value(maximizedKey, false).toBool())
         setWindowState(windowState() | Qt::WindowMaximized);
     return true;

@@ -2,7 +2,9 @@
 // files or folders in it (Windows will not delete a read-only file).
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 inline void RemoveScratch(const std::filesystem::path& dir)
@@ -14,4 +16,17 @@ inline void RemoveScratch(const std::filesystem::path& dir)
          it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(dir, ec);
+}
+
+// A new, empty folder in the system's temporary one, named NAME and a number
+// that no other run of a test takes.
+inline std::filesystem::path NewScratch(const std::string& name)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() /
+        (name + "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    RemoveScratch(dir);
+    fs::create_directories(dir);
+    return dir;
 }

@@ -18,8 +18,7 @@ class CliEditTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("tovask-cli-edit-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        dir = NewScratch("tovask-cli-edit");
     }
     void TearDown() override { RemoveScratch(dir); }
     std::string Path(const std::string& n) const { return (dir / n).string(); }

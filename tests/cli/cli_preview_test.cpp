@@ -1,7 +1,6 @@
 // preview and check-layout, run as a user runs them.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,9 +14,7 @@ namespace {
 
 TEST(CliPreview, PrintsWhatTheReaderSendsAndWhatTheHostReceives)
 {
-    const fs::path dir = fs::temp_directory_path() /
-                         ("tovask-cli-preview-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    fs::create_directories(dir);
+    const fs::path dir = NewScratch("tovask-cli-preview");
     const std::string file = Q((dir / "shop.mtl").string());
     ASSERT_EQ(Cli("new " + file).code, 0);
     ASSERT_EQ(Cli("set " + file + " " + Q("T2Suffix=[CR]") + " T2Lrc=Enable trackEnabled=0,1,0").code, 0);

@@ -1,7 +1,6 @@
 // swipe-test fed as a user's terminal or the reader's input device feeds it.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,9 +19,7 @@ namespace {
 
 TEST(CliSwipeTest, SetsWhatArrivedAgainstWhatTheLayoutGives)
 {
-    const fs::path dir = fs::temp_directory_path() /
-                         ("tovask-cli-swipe-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    fs::create_directories(dir);
+    const fs::path dir = NewScratch("tovask-cli-swipe");
     const auto file = [&dir](const std::string& name, const std::string& bytes) {
         std::ofstream(dir / name, std::ios::binary) << bytes;
         return Q((dir / name).string());

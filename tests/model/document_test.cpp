@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <unistd.h>
 
 #include "model/tovask_doc.h"
 #include "printers.h"
@@ -33,10 +32,7 @@ class DocumentTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("tovask-doc-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        RemoveScratch(dir);
-        fs::create_directories(dir);
+        dir = NewScratch(std::string("tovask-doc-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         doc.SetView(&view);
     }
     void TearDown() override { RemoveScratch(dir); }

@@ -60,11 +60,7 @@ class FileSaveTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("tovask-save-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = NewScratch(std::string("tovask-save-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 #ifndef _WIN32
         HandToNobody(dir.string());
 #endif
